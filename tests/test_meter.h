@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: ISC
+// A meter instance wired to buffers of its own, as a host would hold it.
+#ifndef TOLVANIC_TESTS_TEST_METER_H
+#define TOLVANIC_TESTS_TEST_METER_H
+
+#include "plugin/meter.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+// Output buffers are filled with this NaN before each run; the plug-in never
+// writes NaN, so a port still holding it was not written.
+inline float unwritten()
+{
+  return std::nanf("0x7a11");
+}
+
+inline uint32_t bits_of(float value)
+{
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+inline bool written(float port)
+{
+  return bits_of(port) != bits_of(unwritten());
+}
+
+struct TestMeter {
+  explicit TestMeter(double rate)
+    : handle(meter_descriptor.instantiate(&meter_descriptor, rate, "", nullptr))
+  {
+    for (uint32_t port = 0; port < 5; ++port) {
+      meter_descriptor.connect_port(handle, port, nullptr);
+    }
+    meter_descriptor.connect_port(handle, PORT_RESET, &reset);
+    meter_descriptor.connect_port(handle, PORT_LEVEL, &level);
+    meter_descriptor.connect_port(handle, PORT_PEAK, &peak);
+    meter_descriptor.connect_port(handle, PORT_RMS, &rms);
+  }
+  ~TestMeter() { meter_descriptor.cleanup(handle); }
+  TestMeter(const TestMeter&) = delete;
+  TestMeter& operator=(const TestMeter&) = delete;
+
+  Meter& state() { return *static_cast<Meter*>(handle); }
+
+  void run(const float* samples, uint32_t count)
+  {
+    level = peak = rms = unwritten();
+    meter_descriptor.connect_port(
+      handle, PORT_INPUT, const_cast<float*>(samples));
+    meter_descriptor.run(handle, count);
+  }
+  void run(const std::vector<float>& block)
+  {
+    run(block.data(), static_cast<uint32_t>(block.size()));
+  }
+
+  LV2_Handle handle;
+  float reset = 0.0f;
+  float level = 0.0f;
+  float peak = 0.0f;
+  float rms = 0.0f;
+};
+
+inline std::vector<float> constant(uint32_t count, float value)
+{
+  return std::vector<float>(count, value);
+}
+
+inline std::vector<float> sine(uint32_t count,
+                               float amplitude,
+                               double hz,
+                               double rate,
+                               uint32_t start = 0)
+{
+  std::vector<float> block(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    const double phase = 2.0 * M_PI * hz * (start + i) / rate;
+    block[i] = amplitude * static_cast<float>(std::sin(phase));
+  }
+  return block;
+}
+
+#endif
