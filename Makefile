@@ -26,7 +26,7 @@ check: build
 
 demo: build
 	LV2_PATH=$(CURDIR)/$(BUILD)/lv2 lv2info $(URI)
-	LV2_PATH=$(CURDIR)/$(BUILD)/lv2 lv2bench -f 256 -n 480000 $(URI)
+	LV2_PATH=$(CURDIR)/$(BUILD)/lv2 lv2bench -b 256 -n 4800000 $(URI)
 
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
