@@ -1,49 +1,101 @@
 // SPDX-License-Identifier: ISC
 // A lilv host discovers the build-tree bundle, instantiates the plug-in and
 // runs it: the path every LV2 host takes.
+#include "test_meter.h"
+
 #include <lilv/lilv.h>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #ifndef TOLVANIC_URI
 #error "TOLVANIC_URI must name the plug-in"
 #endif
 
-TEST(Lilv, DiscoversInstantiatesAndRunsThePlugin)
-{
-  LilvWorld* world = lilv_world_new();
-  lilv_world_load_all(world); // LV2_PATH is pinned to the build tree
-  LilvNode* uri = lilv_new_uri(world, TOLVANIC_URI);
-  const LilvPlugin* plugin =
-    lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), uri);
-  ASSERT_NE(plugin, nullptr);
-  EXPECT_EQ(lilv_plugin_get_num_ports(plugin), 5U);
+namespace {
 
-  LilvInstance* instance = lilv_plugin_instantiate(plugin, 48000.0, nullptr);
-  ASSERT_NE(instance, nullptr);
-  std::vector<float> input(256, -0.5f);
-  float reset = 0.0f;
-  float level = -1.0f;
-  float peak = -1.0f;
-  float rms = -1.0f;
-  float* buffers[] = { input.data(), &reset, &level, &peak, &rms };
-  for (uint32_t i = 0; i < 5; ++i) {
-    const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
-    const char* symbol =
-      lilv_node_as_string(lilv_port_get_symbol(plugin, port));
-    SCOPED_TRACE(symbol);
-    EXPECT_EQ(lilv_port_get_index(plugin, port), i);
-    lilv_instance_connect_port(instance, i, buffers[i]);
+class Lilv : public testing::Test {
+protected:
+  void SetUp() override
+  {
+    lilv_world_load_all(world_); // LV2_PATH is pinned to the build tree
+    plugin_ = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world_), uri_);
+    ASSERT_NE(plugin_, nullptr);
+    instance_ = lilv_plugin_instantiate(plugin_, 48000.0, nullptr);
+    ASSERT_NE(instance_, nullptr);
+    const char* symbols[] = { "in", "reset", "level", "peak", "rms" };
+    for (uint32_t i = 0; i < 5; ++i) {
+      LilvNode* symbol = lilv_new_string(world_, symbols[i]);
+      const LilvPort* port = lilv_plugin_get_port_by_symbol(plugin_, symbol);
+      lilv_node_free(symbol);
+      ASSERT_NE(port, nullptr) << symbols[i];
+      EXPECT_EQ(lilv_port_get_index(plugin_, port), i) << symbols[i];
+    }
+    float* controls[] = { &reset_, &level_, &peak_, &rms_ };
+    for (uint32_t i = 0; i < 4; ++i) {
+      lilv_instance_connect_port(instance_, i + 1, controls[i]);
+    }
+    lilv_instance_activate(instance_);
   }
-  lilv_instance_activate(instance);
-  lilv_instance_run(instance, 256);
-  lilv_instance_deactivate(instance);
-  EXPECT_EQ(level, 0.5f);
-  EXPECT_EQ(peak, 0.5f);
-  EXPECT_GT(rms, 0.0f);
-  lilv_instance_free(instance);
-  lilv_node_free(uri);
-  lilv_world_free(world);
+
+  void TearDown() override
+  {
+    if (instance_ != nullptr) {
+      lilv_instance_deactivate(instance_);
+      lilv_instance_free(instance_);
+    }
+    lilv_node_free(uri_);
+    lilv_world_free(world_);
+  }
+
+  // Runs one block; the output buffers start each run holding a sentinel.
+  void run(std::vector<float> block)
+  {
+    level_ = peak_ = rms_ = unwritten();
+    lilv_instance_connect_port(instance_, PORT_INPUT, block.data());
+    lilv_instance_run(instance_, static_cast<uint32_t>(block.size()));
+  }
+
+  LilvWorld* world_ = lilv_world_new();
+  LilvNode* uri_ = lilv_new_uri(world_, TOLVANIC_URI);
+  const LilvPlugin* plugin_ = nullptr;
+  LilvInstance* instance_ = nullptr;
+  float reset_ = 0.0f;
+  float level_ = 0.0f;
+  float peak_ = 0.0f;
+  float rms_ = 0.0f;
+};
+
+} // namespace
+
+TEST_F(Lilv, FindsFivePortsAndMetersAFullScaleSine)
+{
+  EXPECT_EQ(lilv_plugin_get_num_ports(plugin_), 5U);
+  // A new instance counts 0 dB as published, so a steady full-scale tone
+  // never writes the level; the RMS rises from 0 and is written at once.
+  bool level_written = false;
+  float rms = 0.0f;
+  for (uint32_t block = 0; block < 375; ++block) { // two seconds
+    run(sine(256, 1.0f, 1000.0, 48000.0, block * 256));
+    level_written = level_written || written(level_);
+    ASSERT_TRUE(block > 0 || written(rms_));
+    rms = written(rms_) ? rms_ : rms;
+    EXPECT_EQ(peak_, 1.0f);
+  }
+  EXPECT_FALSE(level_written);
+  EXPECT_NEAR(
+    20.0 * std::log10(static_cast<double>(rms) / 0.70710678), 0.0, 0.2);
+}
+
+TEST_F(Lilv, SilenceIsPublishedOnceAsZero)
+{
+  run(constant(256, 0.0f));
+  EXPECT_EQ(level_, 0.0f);
+  EXPECT_EQ(peak_, 0.0f);
+  EXPECT_EQ(rms_, 0.0f);
+  run(constant(256, 0.0f));
+  EXPECT_FALSE(written(level_) || written(rms_));
+  EXPECT_EQ(peak_, 0.0f);
 }
