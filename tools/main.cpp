@@ -23,10 +23,12 @@ namespace {
 
 constexpr const char* PROGRAM = "tolvanic-meter";
 
-// The frame at which a time falls, for a time already known to be >= 0.
+// The frame at which a time falls, for a time already known to be >= 0;
+// times beyond any file (a --reset-at of 1e300) fall at the last frame.
 int64_t frame_at(double seconds, double rate)
 {
-  return static_cast<int64_t>(std::floor(seconds * rate));
+  const double frame = std::floor(seconds * rate);
+  return frame < 9.0e18 ? static_cast<int64_t>(frame) : INT64_MAX;
 }
 
 void meter(const Options& options)
@@ -101,6 +103,10 @@ void meter(const Options& options)
     if (frame_at(static_cast<double>(tick) * options.interval, rate) <= end) {
       if (timeline) rows.row(end_time, readings);
       if (plot) plot->row(end_time, readings);
+      // Skip the rows that fell within this block, jumping close first so
+      // that a short interval costs no long count.
+      tick =
+        std::max(tick + 1, static_cast<int64_t>(end_time / options.interval));
       while (frame_at(static_cast<double>(tick) * options.interval, rate) <=
              end) {
         ++tick;

@@ -12,22 +12,25 @@ namespace {
 
 // The largest block we accept: one second at 1 MHz is far beyond any host.
 constexpr unsigned long MAX_BLOCK_SIZE = 1UL << 20;
+// Rows closer than this are finer than any block a host uses.
+constexpr double MIN_INTERVAL = 0.001;
 
 std::string describe(const char* option, const char* value)
 {
   return std::string("invalid value '") + value + "' for " + option;
 }
 
-double parse_seconds(const char* option, const char* value, bool zero_ok)
+double parse_seconds(const char* option, const char* value, double minimum)
 {
   errno = 0;
   char* end = nullptr;
   const double seconds = std::strtod(value, &end);
   if (end == value || *end != '\0' || errno != 0 || !std::isfinite(seconds) ||
-      seconds < 0.0 || (seconds == 0.0 && !zero_ok)) {
-    throw std::invalid_argument(
-      describe(option, value) +
-      (zero_ok ? ": expected seconds >= 0" : ": expected seconds > 0"));
+      seconds < minimum) {
+    char bound[32];
+    std::snprintf(bound, sizeof bound, "%g", minimum);
+    throw std::invalid_argument(describe(option, value) +
+                                ": expected seconds >= " + bound);
   }
   return seconds;
 }
@@ -69,11 +72,10 @@ Options parse_options(int argc, char** argv)
     switch (code) {
       case 'b': options.block_size = parse_block_size(optarg); break;
       case 'i':
-        options.interval = parse_seconds("--interval", optarg, false);
+        options.interval = parse_seconds("--interval", optarg, MIN_INTERVAL);
         break;
       case 'r':
-        options.reset_times.push_back(
-          parse_seconds("--reset-at", optarg, true));
+        options.reset_times.push_back(parse_seconds("--reset-at", optarg, 0.0));
         break;
       case 's': options.summary_only = true; break;
       case 'c': options.csv = true; break;
