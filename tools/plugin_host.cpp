@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: ISC
 #include "plugin_host.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <sstream>
 #include <stdexcept>
 
 namespace {
@@ -13,6 +16,30 @@ std::string searched_path()
   const char* path = std::getenv("LV2_PATH");
   return path ? std::string("LV2_PATH=") + path
               : std::string("lilv's default path (LV2_PATH unset)");
+}
+
+// lilv 0.24 crashes on a relative folder in LV2_PATH, so relative folders
+// are made absolute before it reads the variable. Folders starting with
+// '~' or '$' are left for lilv to expand.
+void make_lv2_path_absolute()
+{
+  const char* path = std::getenv("LV2_PATH");
+  char* cwd = getcwd(nullptr, 0);
+  if (!path || !cwd) {
+    std::free(cwd);
+    return;
+  }
+  std::istringstream folders(path);
+  std::string absolute;
+  for (std::string folder; std::getline(folders, folder, ':');) {
+    if (folder.empty()) continue;
+    if (folder[0] != '/' && folder[0] != '~' && folder[0] != '$') {
+      folder = std::string(cwd) + "/" + folder;
+    }
+    absolute += (absolute.empty() ? "" : ":") + folder;
+  }
+  std::free(cwd);
+  setenv("LV2_PATH", absolute.c_str(), 1);
 }
 
 float node_float(const LilvNode* node, float otherwise)
@@ -27,9 +54,10 @@ PluginHost::PluginHost(const std::vector<std::string>& fallback_dirs)
   : world_(lilv_world_new())
 {
   uri_ = lilv_new_uri(world_, PLUGIN_URI);
+  std::string looked = searched_path();
+  make_lv2_path_absolute();
   lilv_world_load_all(world_);
   plugin_ = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world_), uri_);
-  std::string looked = searched_path();
   for (const std::string& folder : fallback_dirs) {
     if (plugin_) break;
     plugin_ = find_in(folder);

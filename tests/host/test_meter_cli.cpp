@@ -278,6 +278,13 @@ TEST_F(MeterCli, CleanUnderValgrind)
   EXPECT_EQ(result.err, "");
 }
 
+TEST_F(MeterCli, RelativeLv2PathFolderIsNoCrash)
+{
+  const Outcome result =
+    run("--summary", "LV2_PATH=relative/lv2:lv2 " TOLVANIC_METER);
+  EXPECT_EQ(result.status, 0) << result.err;
+}
+
 TEST_F(MeterCli, PluginNotFoundSaysWhereItLooked)
 {
   const Outcome result =
