@@ -280,8 +280,10 @@ TEST_F(MeterCli, CleanUnderValgrind)
 
 TEST_F(MeterCli, RelativeLv2PathFolderIsNoCrash)
 {
-  const Outcome result =
-    run("--summary", "LV2_PATH=relative/lv2:lv2 " TOLVANIC_METER);
+  // lilv itself crashes on a relative folder that holds a bundle.
+  ASSERT_EQ(std::system(("mkdir -p " + dir + "/lv2/other.lv2").c_str()), 0);
+  const std::string program = "cd " + dir + " && LV2_PATH=lv2 " TOLVANIC_METER;
+  const Outcome result = run("--summary", program.c_str());
   EXPECT_EQ(result.status, 0) << result.err;
 }
 
