@@ -147,5 +147,9 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "%s: %s\n", PROGRAM, error.what());
     return 1;
   }
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "%s: cannot write the output\n", PROGRAM);
+    return 1;
+  }
+  return 0;
 }
