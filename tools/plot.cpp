@@ -52,8 +52,9 @@ Plot::Plot(std::string png, std::string title, int channels)
                              "gnuplot-nox)");
   }
   // Find out now, not after metering a long file, that the PNG cannot be
-  // written.
-  if (std::FILE* probe = std::fopen(png_.c_str(), "wb")) {
+  // written; appending leaves a file that is there untouched.
+  created_ = access(png_.c_str(), F_OK) != 0;
+  if (std::FILE* probe = std::fopen(png_.c_str(), "ab")) {
     std::fclose(probe);
   } else {
     throw std::runtime_error(png_ + ": " + std::strerror(errno));
@@ -67,7 +68,11 @@ Plot::Plot(std::string png, std::string title, int channels)
 
 Plot::~Plot()
 {
-  if (gnuplot_) pclose(gnuplot_);
+  // Metering failed before the plot was drawn: leave no empty PNG behind.
+  if (gnuplot_) {
+    pclose(gnuplot_);
+    if (created_) std::remove(png_.c_str());
+  }
 }
 
 void Plot::row(double seconds, const std::vector<Readings>& channels)

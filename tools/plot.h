@@ -29,6 +29,8 @@ private:
   std::string title_;
   int channels_;
   std::FILE* gnuplot_ = nullptr;
+  bool created_ = false; // the PNG did not exist before
+
   double lowest_db_ = 0.0;
   double highest_db_ = -200.0;
 };

@@ -112,10 +112,10 @@ void PluginHost::map_ports()
     uint32_t* index;
     float* default_value;
   };
-  float input_default = 0.0f;
+  float no_default = 0.0f;
   const Wanted wanted[] = {
-    { "in", input, audio, &ports_.input, &input_default },
-    { "reset", input, control, &ports_.reset, &ports_.reset_default },
+    { "in", input, audio, &ports_.input, &no_default },
+    { "reset", input, control, &ports_.reset, &no_default },
     { "level", output, control, &ports_.level, &ports_.defaults.level },
     { "peak", output, control, &ports_.peak, &ports_.defaults.peak },
     { "rms", output, control, &ports_.rms, &ports_.defaults.rms },
@@ -157,8 +157,6 @@ ChannelMeter::ChannelMeter(const PluginHost& host,
   const PortMap& ports = host.ports();
   instance_ = lilv_plugin_instantiate(host.plugin(), rate, nullptr);
   if (!instance_) throw std::runtime_error("the plug-in failed to instantiate");
-  reset_idle_ = ports.reset_default > 0.0f ? 0.0f : ports.reset_default;
-  reset_ = reset_idle_;
   readings_ = ports.defaults;
   lilv_instance_connect_port(instance_, ports.input, input_.data());
   lilv_instance_connect_port(instance_, ports.reset, &reset_);
@@ -176,6 +174,6 @@ ChannelMeter::~ChannelMeter()
 
 void ChannelMeter::run(uint32_t frames, bool reset)
 {
-  reset_ = reset ? 1.0f : reset_idle_;
+  reset_ = reset ? 1.0f : 0.0f;
   lilv_instance_run(instance_, frames);
 }

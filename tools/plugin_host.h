@@ -21,7 +21,6 @@ struct Readings {
 struct PortMap {
   uint32_t input = 0, reset = 0, level = 0, peak = 0, rms = 0;
   Readings defaults;
-  float reset_default = 0.0f;
 };
 
 class PluginHost {
@@ -65,8 +64,7 @@ public:
 private:
   LilvInstance* instance_ = nullptr;
   std::vector<float> input_;
-  float reset_ = 0.0f;
-  float reset_idle_ = 0.0f;
+  float reset_ = 0.0f; // idles at 0, so that raising it is an edge
   Readings readings_;
 };
 

@@ -28,7 +28,7 @@ private:
 // Highest readings of one channel over the whole run.
 class ChannelSummary {
 public:
-  // `start` and `end` are the times of the block the readings follow.
+  // `start` is the time of the block the readings follow.
   void add(double start, const Readings& readings);
   float highest_peak() const { return highest_peak_; }
   double highest_peak_time() const { return highest_peak_time_; }
