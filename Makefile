@@ -8,7 +8,7 @@ DESTDIR ?=
 URI := http://tolvanic.org/oss/lv2/tolvanic
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check demo install install-user uninstall format clean
+.PHONY: all deps configure build check demo install install-user uninstall deb format clean
 
 all: build
 
@@ -24,9 +24,9 @@ build: configure
 check: build
 	ctest --test-dir $(BUILD) --output-on-failure --parallel 2
 
+# Meters the built-in demonstration signal with the plug-in of this build.
 demo: build
-	LV2_PATH=$(CURDIR)/$(BUILD)/lv2 lv2info $(URI)
-	LV2_PATH=$(CURDIR)/$(BUILD)/lv2 lv2bench -b 256 -n 4800000 $(URI)
+	LV2_PATH=$(CURDIR)/$(BUILD)/lv2 $(BUILD)/tools/tolvanic-meter
 
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
@@ -38,9 +38,20 @@ install-user: build
 
 uninstall:
 	rm -rf $(DESTDIR)$(PREFIX)/lib/lv2/tolvanic.lv2
+	rm -f $(DESTDIR)$(PREFIX)/bin/tolvanic-meter
+
+# A Debian package, from a build of its own configured for /usr and
+# without the build-tree fallback baked into the command.
+DEB_BUILD ?= $(BUILD)/deb
+deb: deps
+	cmake -S . -B $(DEB_BUILD) -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DTOLVANIC_TESTS=OFF -DTOLVANIC_METER_BUILD_TREE_FALLBACK=OFF $(CMAKE_FLAGS)
+	cmake --build $(DEB_BUILD) --parallel 2
+	cd $(DEB_BUILD) && cpack -G DEB
 
 format:
 	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h
+	clang-format -i tools/*.cpp tools/*.h
 
 clean:
 	rm -rf $(BUILD)

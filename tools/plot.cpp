@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: ISC
+#include "plot.h"
+
+#include "report.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+// Silence is drawn at this floor, below the bottom of the plot.
+constexpr double FLOOR_DB = -120.0;
+
+bool on_path(const char* program)
+{
+  const char* path = std::getenv("PATH");
+  std::istringstream folders(path ? path : "/usr/bin:/bin");
+  for (std::string folder; std::getline(folders, folder, ':');) {
+    const std::string candidate = folder + "/" + program;
+    if (access(candidate.c_str(), X_OK) == 0) return true;
+  }
+  return false;
+}
+
+// A gnuplot string in single quotes, where only the quote is special.
+std::string quoted(const std::string& text)
+{
+  std::string result = "'";
+  for (char c : text)
+    result += c == '\'' ? std::string("''") : std::string(1, c);
+  return result + "'";
+}
+
+} // namespace
+
+Plot::Plot(std::string png, std::string title, int channels)
+  : png_(std::move(png))
+  , title_(std::move(title))
+  , channels_(channels)
+{
+  if (!on_path("gnuplot")) {
+    throw std::runtime_error("--plot needs gnuplot (apt-get install "
+                             "gnuplot-nox)");
+  }
+  // Find out now, not after metering a long file, that the PNG cannot be
+  // written; appending leaves a file that is there untouched.
+  created_ = access(png_.c_str(), F_OK) != 0;
+  if (std::FILE* probe = std::fopen(png_.c_str(), "ab")) {
+    std::fclose(probe);
+  } else {
+    throw std::runtime_error(png_ + ": " + std::strerror(errno));
+  }
+  // A gnuplot that dies early must give an error, not kill us by SIGPIPE.
+  std::signal(SIGPIPE, SIG_IGN);
+  gnuplot_ = popen("gnuplot", "w");
+  if (!gnuplot_) throw std::runtime_error("cannot start gnuplot");
+  std::fprintf(gnuplot_, "$readings << EOD\n");
+}
+
+Plot::~Plot()
+{
+  // Metering failed before the plot was drawn: leave no empty PNG behind.
+  if (gnuplot_) {
+    pclose(gnuplot_);
+    if (created_) std::remove(png_.c_str());
+  }
+}
+
+void Plot::row(double seconds, const std::vector<Readings>& channels)
+{
+  std::fprintf(gnuplot_, "%.6f", seconds);
+  for (const Readings& r : channels) {
+    for (float value : { r.level, r.peak, r.rms }) {
+      const double db = std::fmax(to_dbfs(value), FLOOR_DB);
+      if (db > FLOOR_DB) {
+        lowest_db_ = std::fmin(lowest_db_, db);
+        highest_db_ = std::fmax(highest_db_, db);
+      }
+      std::fprintf(gnuplot_, " %.3f", db);
+    }
+  }
+  std::fprintf(gnuplot_, "\n");
+}
+
+void Plot::finish()
+{
+  // From a little below the quietest reading (at most 100 dB down) to a
+  // little above the loudest, and never less than -60 to 0 dBFS.
+  const double bottom =
+    std::fmax(-100.0, std::fmin(-60.0, std::floor(lowest_db_ / 10.0) * 10.0));
+  const double top = std::fmax(0.0, std::ceil(highest_db_ / 3.0) * 3.0) + 3.0;
+  const int height = 120 + 260 * channels_;
+  std::fprintf(
+    gnuplot_,
+    "EOD\n"
+    "if (strstrt(GPVAL_TERMINALS, 'pngcairo') > 0) {\n"
+    "  set terminal pngcairo size 960,%d font ',10' noenhanced\n"
+    "} else {\n"
+    "  set terminal png size 960,%d noenhanced\n"
+    "}\n"
+    "set output %s\n"
+    "set multiplot layout %d,1 title %s\n"
+    "set yrange [%g:%g]\n"
+    "set ylabel 'dBFS'\n"
+    "set xlabel 'time (s)'\n"
+    "set grid\n"
+    "set key bottom right\n"
+    "do for [c = 0:%d] {\n"
+    "  set title sprintf('channel %%d', c + 1)\n"
+    "  plot $readings using 1:(column(2 + 3 * c)) with lines lw 2 "
+    "title 'level',\\\n"
+    "       '' using 1:(column(3 + 3 * c)) with steps lw 2 title 'peak "
+    "hold',\\\n"
+    "       '' using 1:(column(4 + 3 * c)) with lines lw 2 title 'RMS'\n"
+    "}\n"
+    "unset multiplot\n"
+    "set output\n",
+    height,
+    height,
+    quoted(png_).c_str(),
+    channels_,
+    quoted(title_).c_str(),
+    bottom,
+    top,
+    channels_ - 1);
+  const int status = pclose(gnuplot_);
+  gnuplot_ = nullptr;
+  struct stat drawn {};
+  if (status != 0 || stat(png_.c_str(), &drawn) != 0 || drawn.st_size == 0) {
+    throw std::runtime_error(
+      "gnuplot failed to draw " + png_ + " (exit status " +
+      std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")");
+  }
+}

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: ISC
+// Draws the readings over time into a PNG with gnuplot, fed through a
+// pipe: the rows go to gnuplot as they come, so nothing piles up here.
+#ifndef TOLVANIC_TOOLS_PLOT_H
+#define TOLVANIC_TOOLS_PLOT_H
+
+#include "plugin_host.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+class Plot {
+public:
+  // Starts gnuplot; throws std::runtime_error when it is not installed or
+  // the PNG cannot be written.
+  Plot(std::string png, std::string title, int channels);
+  ~Plot();
+  Plot(const Plot&) = delete;
+  Plot& operator=(const Plot&) = delete;
+
+  void row(double seconds, const std::vector<Readings>& channels);
+  // Draws the PNG and waits for gnuplot; throws std::runtime_error when it
+  // failed.
+  void finish();
+
+private:
+  std::string png_;
+  std::string title_;
+  int channels_;
+  std::FILE* gnuplot_ = nullptr;
+  bool created_ = false; // the PNG did not exist before
+
+  double lowest_db_ = 0.0;
+  double highest_db_ = -200.0;
+};
+
+#endif

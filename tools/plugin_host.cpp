@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: ISC
+#include "plugin_host.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+constexpr const char* PLUGIN_URI = "http://tolvanic.org/oss/lv2/tolvanic";
+
+std::string searched_path()
+{
+  const char* path = std::getenv("LV2_PATH");
+  return path ? std::string("LV2_PATH=") + path
+              : std::string("lilv's default path (LV2_PATH unset)");
+}
+
+// lilv 0.24 crashes on a relative folder in LV2_PATH, so relative folders
+// are made absolute before it reads the variable. Folders starting with
+// '~' or '$' are left for lilv to expand.
+void make_lv2_path_absolute()
+{
+  const char* path = std::getenv("LV2_PATH");
+  char* cwd = getcwd(nullptr, 0);
+  if (!path || !cwd) {
+    std::free(cwd);
+    return;
+  }
+  std::istringstream folders(path);
+  std::string absolute;
+  for (std::string folder; std::getline(folders, folder, ':');) {
+    if (folder.empty()) continue;
+    if (folder[0] != '/' && folder[0] != '~' && folder[0] != '$') {
+      folder = std::string(cwd) + "/" + folder;
+    }
+    absolute += (absolute.empty() ? "" : ":") + folder;
+  }
+  std::free(cwd);
+  setenv("LV2_PATH", absolute.c_str(), 1);
+}
+
+float node_float(const LilvNode* node, float otherwise)
+{
+  return node && lilv_node_is_float(node) ? lilv_node_as_float(node)
+                                          : otherwise;
+}
+
+} // namespace
+
+PluginHost::PluginHost(const std::vector<std::string>& fallback_dirs)
+  : world_(lilv_world_new())
+{
+  uri_ = lilv_new_uri(world_, PLUGIN_URI);
+  std::string looked = searched_path();
+  make_lv2_path_absolute();
+  lilv_world_load_all(world_);
+  plugin_ = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world_), uri_);
+  for (const std::string& folder : fallback_dirs) {
+    if (plugin_) break;
+    plugin_ = find_in(folder);
+    looked += ", " + folder;
+  }
+  if (!plugin_) {
+    lilv_node_free(uri_);
+    lilv_world_free(world_);
+    throw std::runtime_error(
+      std::string("plug-in ") + PLUGIN_URI + " not found (searched " + looked +
+      "); install it with 'make install' or 'make install-user', or set "
+      "LV2_PATH to the folder that holds tolvanic.lv2");
+  }
+  map_ports();
+}
+
+PluginHost::~PluginHost()
+{
+  lilv_node_free(uri_);
+  lilv_world_free(world_);
+}
+
+const LilvPlugin* PluginHost::find_in(const std::string& folder)
+{
+  // lilv loads bundles by URI; a bundle URI ends with a slash.
+  const std::string bundle = folder + "/tolvanic.lv2/";
+  LilvNode* node = lilv_new_file_uri(world_, nullptr, bundle.c_str());
+  lilv_world_load_bundle(world_, node);
+  lilv_node_free(node);
+  return lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world_), uri_);
+}
+
+std::string PluginHost::bundle_path() const
+{
+  char* path = lilv_file_uri_parse(
+    lilv_node_as_uri(lilv_plugin_get_bundle_uri(plugin_)), nullptr);
+  std::string result = path ? path : "";
+  lilv_free(path);
+  return result;
+}
+
+void PluginHost::map_ports()
+{
+  LilvNode* input = lilv_new_uri(world_, LILV_URI_INPUT_PORT);
+  LilvNode* output = lilv_new_uri(world_, LILV_URI_OUTPUT_PORT);
+  LilvNode* audio = lilv_new_uri(world_, LILV_URI_AUDIO_PORT);
+  LilvNode* control = lilv_new_uri(world_, LILV_URI_CONTROL_PORT);
+  struct Wanted {
+    const char* symbol;
+    LilvNode* direction;
+    LilvNode* kind;
+    uint32_t* index;
+    float* default_value;
+  };
+  float no_default = 0.0f;
+  const Wanted wanted[] = {
+    { "in", input, audio, &ports_.input, &no_default },
+    { "reset", input, control, &ports_.reset, &no_default },
+    { "level", output, control, &ports_.level, &ports_.defaults.level },
+    { "peak", output, control, &ports_.peak, &ports_.defaults.peak },
+    { "rms", output, control, &ports_.rms, &ports_.defaults.rms },
+  };
+  std::string missing;
+  for (const Wanted& port : wanted) {
+    LilvNode* symbol = lilv_new_string(world_, port.symbol);
+    const LilvPort* found = lilv_plugin_get_port_by_symbol(plugin_, symbol);
+    lilv_node_free(symbol);
+    if (!found || !lilv_port_is_a(plugin_, found, port.direction) ||
+        !lilv_port_is_a(plugin_, found, port.kind)) {
+      missing += std::string(missing.empty() ? "" : ", ") + port.symbol;
+      continue;
+    }
+    *port.index = lilv_port_get_index(plugin_, found);
+    // Hosts start control ports at their declared defaults; so do we.
+    LilvNode* value = nullptr;
+    lilv_port_get_range(plugin_, found, &value, nullptr, nullptr);
+    *port.default_value = node_float(value, 0.0f);
+    lilv_node_free(value);
+  }
+  lilv_node_free(input);
+  lilv_node_free(output);
+  lilv_node_free(audio);
+  lilv_node_free(control);
+  if (!missing.empty() || lilv_plugin_get_num_ports(plugin_) != 5) {
+    throw std::runtime_error(
+      "the plug-in found in " + bundle_path() +
+      " does not have the expected five ports (in, reset, level, peak, rms)" +
+      (missing.empty() ? "" : "; missing or wrong: " + missing));
+  }
+}
+
+ChannelMeter::ChannelMeter(const PluginHost& host,
+                           double rate,
+                           uint32_t block_size)
+  : input_(block_size, 0.0f)
+{
+  const PortMap& ports = host.ports();
+  instance_ = lilv_plugin_instantiate(host.plugin(), rate, nullptr);
+  if (!instance_) throw std::runtime_error("the plug-in failed to instantiate");
+  readings_ = ports.defaults;
+  lilv_instance_connect_port(instance_, ports.input, input_.data());
+  lilv_instance_connect_port(instance_, ports.reset, &reset_);
+  lilv_instance_connect_port(instance_, ports.level, &readings_.level);
+  lilv_instance_connect_port(instance_, ports.peak, &readings_.peak);
+  lilv_instance_connect_port(instance_, ports.rms, &readings_.rms);
+  lilv_instance_activate(instance_);
+}
+
+ChannelMeter::~ChannelMeter()
+{
+  lilv_instance_deactivate(instance_);
+  lilv_instance_free(instance_);
+}
+
+void ChannelMeter::run(uint32_t frames, bool reset)
+{
+  reset_ = reset ? 1.0f : 0.0f;
+  lilv_instance_run(instance_, frames);
+}

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: ISC
+// The tolvanic plug-in, reached through lilv as any LV2 host reaches it:
+// discovery by URI, ports by symbol, instantiation. Never dlopen.
+#ifndef TOLVANIC_TOOLS_PLUGIN_HOST_H
+#define TOLVANIC_TOOLS_PLUGIN_HOST_H
+
+#include <lilv/lilv.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The three readings of one meter, linear amplitudes.
+struct Readings {
+  float level = 0.0f;
+  float peak = 0.0f;
+  float rms = 0.0f;
+};
+
+// Port indices found by symbol, and the defaults a host starts them from.
+struct PortMap {
+  uint32_t input = 0, reset = 0, level = 0, peak = 0, rms = 0;
+  Readings defaults;
+};
+
+class PluginHost {
+public:
+  // Loads LV2_PATH (or lilv's default path); when the plug-in is not there,
+  // each folder of fallback_dirs in turn. Throws std::runtime_error with a
+  // message saying where it looked.
+  explicit PluginHost(const std::vector<std::string>& fallback_dirs);
+  ~PluginHost();
+  PluginHost(const PluginHost&) = delete;
+  PluginHost& operator=(const PluginHost&) = delete;
+
+  const LilvPlugin* plugin() const { return plugin_; }
+  const PortMap& ports() const { return ports_; }
+  std::string bundle_path() const;
+
+private:
+  const LilvPlugin* find_in(const std::string& folder);
+  void map_ports();
+
+  LilvWorld* world_ = nullptr;
+  LilvNode* uri_ = nullptr;
+  const LilvPlugin* plugin_ = nullptr;
+  PortMap ports_;
+};
+
+// One plug-in instance metering one channel, with its own port buffers.
+class ChannelMeter {
+public:
+  ChannelMeter(const PluginHost& host, double rate, uint32_t block_size);
+  ~ChannelMeter();
+  ChannelMeter(const ChannelMeter&) = delete;
+  ChannelMeter& operator=(const ChannelMeter&) = delete;
+
+  // The buffer the caller fills with up to block_size samples.
+  float* input() { return input_.data(); }
+  // Runs one block of `frames` samples, the reset control raised or not.
+  void run(uint32_t frames, bool reset);
+  Readings readings() const { return readings_; }
+
+private:
+  LilvInstance* instance_ = nullptr;
+  std::vector<float> input_;
+  float reset_ = 0.0f; // idles at 0, so that raising it is an edge
+  Readings readings_;
+};
+
+#endif
