@@ -5,6 +5,7 @@
 BUILD ?= build
 PREFIX ?= /usr/local
 DESTDIR ?=
+JOBS ?= $(shell nproc)
 URI := http://tolvanic.org/oss/lv2/tolvanic
 CMAKE_FLAGS ?=
 
@@ -19,7 +20,7 @@ configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS)
 
 build: configure
-	cmake --build $(BUILD) --parallel
+	cmake --build $(BUILD) --parallel $(JOBS)
 
 check: build
 	ctest --test-dir $(BUILD) --output-on-failure --parallel 2
@@ -46,7 +47,7 @@ DEB_BUILD ?= $(BUILD)/deb
 deb: deps
 	cmake -S . -B $(DEB_BUILD) -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DTOLVANIC_TESTS=OFF -DTOLVANIC_METER_BUILD_TREE_FALLBACK=OFF $(CMAKE_FLAGS)
-	cmake --build $(DEB_BUILD) --parallel 2
+	cmake --build $(DEB_BUILD) --parallel $(JOBS)
 	cd $(DEB_BUILD) && cpack -G DEB
 
 format:
