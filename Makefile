@@ -8,7 +8,7 @@ DESTDIR ?=
 URI := http://tolvanic.org/oss/lv2/tolvanic
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check demo install install-user uninstall format clean
+.PHONY: all deps configure build check demo install install-user uninstall format clean fuzz
 
 all: build
 
@@ -40,7 +40,14 @@ uninstall:
 	rm -rf $(DESTDIR)$(PREFIX)/lib/lv2/tolvanic.lv2
 
 format:
-	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h
+	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h tests/fuzz/*.cpp
 
 clean:
 	rm -rf $(BUILD)
+
+# `make check` fuzzes for a minute; this runs the same fuzzer for longer
+# (FUZZ_SECONDS) and keeps what it finds in $(BUILD)/fuzz/.
+FUZZ_SECONDS ?= 1800
+fuzz: build
+	bash tests/clang_build.sh $(CURDIR) $(CURDIR)/$(BUILD)/clang-asan-ubsan address,undefined ON fuzz_meter
+	bash tests/fuzz/run_fuzzer.sh $(BUILD)/clang-asan-ubsan/tests/fuzz/fuzz_meter $(FUZZ_SECONDS) $(BUILD)/fuzz tests/fuzz/corpus
