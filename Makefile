@@ -49,5 +49,5 @@ clean:
 # (FUZZ_SECONDS) and keeps what it finds in $(BUILD)/fuzz/.
 FUZZ_SECONDS ?= 1800
 fuzz: build
-	bash tests/clang_build.sh $(CURDIR) $(CURDIR)/$(BUILD)/clang-asan-ubsan address,undefined ON fuzz_meter
+	bash tests/clang_build.sh $(CURDIR) $(abspath $(BUILD))/clang-asan-ubsan address,undefined ON fuzz_meter
 	bash tests/fuzz/run_fuzzer.sh $(BUILD)/clang-asan-ubsan/tests/fuzz/fuzz_meter $(FUZZ_SECONDS) $(BUILD)/fuzz tests/fuzz/corpus
