@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc)
 URI := http://tolvanic.org/oss/lv2/tolvanic
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check demo install install-user uninstall deb format clean
+.PHONY: all deps configure build check demo install install-user uninstall deb format clean fuzz
 
 all: build
 
@@ -51,8 +51,15 @@ deb: deps
 	cd $(DEB_BUILD) && cpack -G DEB
 
 format:
-	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h
+	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h tests/fuzz/*.cpp
 	clang-format -i tools/*.cpp tools/*.h
 
 clean:
 	rm -rf $(BUILD)
+
+# `make check` fuzzes for a minute; this runs the same fuzzer for longer
+# (FUZZ_SECONDS) and keeps what it finds in $(BUILD)/fuzz/.
+FUZZ_SECONDS ?= 1800
+fuzz: build
+	bash tests/clang_build.sh $(CURDIR) $(abspath $(BUILD))/clang-asan-ubsan address,undefined ON fuzz_meter
+	bash tests/fuzz/run_fuzzer.sh $(BUILD)/clang-asan-ubsan/tests/fuzz/fuzz_meter $(FUZZ_SECONDS) $(BUILD)/fuzz tests/fuzz/corpus
