@@ -8,7 +8,7 @@ DESTDIR ?=
 URI := http://tolvanic.org/oss/lv2/tolvanic
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check demo install install-user uninstall format clean
+.PHONY: all deps configure build check demo install install-user uninstall format clean bench bench-peers
 
 all: build
 
@@ -40,7 +40,18 @@ uninstall:
 	rm -rf $(DESTDIR)$(PREFIX)/lib/lv2/tolvanic.lv2
 
 format:
-	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h
+	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h bench/*.cpp bench/*.h
 
 clean:
 	rm -rf $(BUILD)
+
+# Repetitions interleaved at random, medians: the machine may be busy.
+BENCH_FLAGS ?= --benchmark_repetitions=10 --benchmark_min_time=0.1 \
+  --benchmark_enable_random_interleaving=true \
+  --benchmark_report_aggregates_only=true
+
+bench: build
+	$(BUILD)/bench/meter_bench $(BENCH_FLAGS)
+
+bench-peers: build
+	bash bench/peers.sh $(BUILD)
