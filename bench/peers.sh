@@ -55,7 +55,7 @@ results=$(mktemp)
 trap 'rm -f "$results"' EXIT
 
 # Round-robin over the plug-ins, so the machine's noise falls on all alike.
-for run in $(seq "$runs"); do
+for _ in $(seq "$runs"); do
   for block in "${block_sizes[@]}"; do
     for entry in "${plugins[@]}"; do
       IFS='|' read -r name uri path <<<"$entry"
