@@ -112,9 +112,11 @@ void RatioTable::print(std::ostream& out) const
     }
   }
   if (powf_ns != nullptr && log10f_ns != nullptr) {
-    out << formatted(
-             "\nper call: powf %.1f ns, log10f %.1f ns\n", *powf_ns, *log10f_ns)
-        << formatted("extra/block: alternating minus constant lengths, ok "
+    out << formatted("\nper call: powf %.1f ns (the falloff of a cache miss, "
+                     "from the block length on), log10f %.1f ns\n",
+                     *powf_ns,
+                     *log10f_ns)
+        << formatted("extra/block: alternating minus constant lengths; ok "
                      "within one powf plus %.0f%% of the block's time\n",
                      NOISE_ALLOWANCE * 100.0);
   }
