@@ -65,6 +65,10 @@ void bench_meter(benchmark::State& state,
 {
   LV2_Handle handle =
     meter_descriptor.instantiate(&meter_descriptor, SAMPLE_RATE, "", nullptr);
+  if (handle == nullptr) {
+    state.SkipWithError("the meter could not be instantiated");
+    return;
+  }
   float reset = 0.0f;
   float level = 0.0f;
   float peak = 0.0f;
