@@ -59,9 +59,19 @@ void count_samples(benchmark::State& state)
                          benchmark::Counter::kInvert);
 }
 
+// What a miss of the falloff cache computes, from the block length on.
+float falloff_power(float sample_count)
+{
+  const float seconds = sample_count / static_cast<float>(SAMPLE_RATE);
+  return std::pow(10.0f, seconds * -0.75f);
+}
+
+// Runs the meter over the signal in the given blocks; with powf_lengths,
+// also computes before each block the falloff for that length.
 void bench_meter(benchmark::State& state,
                  const std::vector<float>& signal,
-                 const std::vector<uint32_t>& blocks)
+                 const std::vector<uint32_t>& blocks,
+                 const std::vector<float>* powf_lengths = nullptr)
 {
   LV2_Handle handle =
     meter_descriptor.instantiate(&meter_descriptor, SAMPLE_RATE, "", nullptr);
@@ -81,10 +91,13 @@ void bench_meter(benchmark::State& state,
 
   const auto run_signal = [&] {
     const float* input = signal.data();
-    for (const uint32_t count : blocks) {
+    for (size_t block = 0; block < blocks.size(); ++block) {
+      if (powf_lengths != nullptr) {
+        benchmark::DoNotOptimize(falloff_power((*powf_lengths)[block]));
+      }
       meter.p_input = input; // what connect_port does, without the call
-      meter_run(handle, count);
-      input += count;
+      meter_run(handle, blocks[block]);
+      input += blocks[block];
     }
   };
   run_signal(); // untimed, so that the meters start in their steady state
@@ -130,13 +143,6 @@ void bench_call(benchmark::State& state, std::vector<float> arguments)
   }
 }
 
-// What a miss of the falloff cache computes, from the block length on.
-float falloff_power(float sample_count)
-{
-  const float seconds = sample_count / static_cast<float>(SAMPLE_RATE);
-  return std::pow(10.0f, seconds * -0.75f);
-}
-
 float log10_of(float value)
 {
   return std::log10(value);
@@ -147,6 +153,7 @@ struct Data {
   std::vector<std::vector<float>> signals;
   std::vector<std::vector<uint32_t>> constant_blocks;
   std::vector<std::vector<uint32_t>> alternating_blocks;
+  std::vector<std::vector<float>> alternating_lengths; // as powf arguments
 };
 
 void register_all(const Data& data)
@@ -156,6 +163,7 @@ void register_all(const Data& data)
       const std::vector<float>* signal = &data.signals[s];
       const std::vector<uint32_t>* constant = &data.constant_blocks[b];
       const std::vector<uint32_t>* alternating = &data.alternating_blocks[b];
+      const std::vector<float>* lengths = &data.alternating_lengths[b];
       const uint32_t size = BLOCK_SIZES[b];
       benchmark::RegisterBenchmark(case_name(FLOOR, SIGNALS[s], size).c_str(),
                                    [=](benchmark::State& state) {
@@ -170,6 +178,11 @@ void register_all(const Data& data)
         case_name(ALTERNATING, SIGNALS[s], size).c_str(),
         [=](benchmark::State& state) {
           bench_meter(state, *signal, *alternating);
+        });
+      benchmark::RegisterBenchmark(
+        case_name(PLUS_POWF, SIGNALS[s], size).c_str(),
+        [=](benchmark::State& state) {
+          bench_meter(state, *signal, *constant, lengths);
         });
     }
   }
@@ -201,6 +214,9 @@ int main(int argc, char** argv)
   for (const uint32_t size : BLOCK_SIZES) {
     data.constant_blocks.push_back(make_blocks(size, false));
     data.alternating_blocks.push_back(make_blocks(size, true));
+    const std::vector<uint32_t>& alternating = data.alternating_blocks.back();
+    data.alternating_lengths.emplace_back(alternating.begin(),
+                                          alternating.end());
   }
   register_all(data);
 

@@ -20,6 +20,9 @@ constexpr const char* SIGNALS[] = { "noise", "sine", "silence" };
 constexpr const char* FLOOR = "floor";    // the bare recurrence
 constexpr const char* CONSTANT = "meter"; // meter_run, falloff cache hit
 constexpr const char* ALTERNATING = "meter-alternating"; // cache missed
+// Constant lengths plus, before each block, the powf that a cache miss
+// computes: what one extra powf per block costs beside the meter's own work.
+constexpr const char* PLUS_POWF = "meter+powf";
 
 // Single-call costs, for the per-block work.
 constexpr const char* POWF = "powf";
