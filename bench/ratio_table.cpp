@@ -8,8 +8,9 @@
 namespace {
 
 // Alternating lengths may cost one powf per block more than constant ones;
-// the machine's own noise is allowed on top, as this share of the time.
-constexpr double NOISE_ALLOWANCE = 0.01;
+// the machine's own noise is allowed on top, as this share of the time:
+// the repetitions of one case vary by 1 to 2% on a shared machine.
+constexpr double NOISE_ALLOWANCE = 0.02;
 
 std::string formatted(const char* format, ...)
   __attribute__((format(printf, 1, 2)));
