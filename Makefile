@@ -46,7 +46,7 @@ clean:
 	rm -rf $(BUILD)
 
 # Repetitions interleaved at random, medians: the machine may be busy.
-BENCH_FLAGS ?= --benchmark_repetitions=10 --benchmark_min_time=0.1 \
+BENCH_FLAGS ?= --benchmark_repetitions=20 --benchmark_min_time=0.05 \
   --benchmark_enable_random_interleaving=true \
   --benchmark_report_aggregates_only=true
 
