@@ -47,7 +47,8 @@ median() {
   sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-echo "machine: $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), $(nproc) cores, $(uname -sr)"
+cpu_field() { sed -n "s/^$1\s*: //p" /proc/cpuinfo | head -1; }
+echo "machine: $(cpu_field 'model name') (family $(cpu_field 'cpu family'), model $(cpu_field model)), $(nproc) CPUs, $(uname -sr)"
 echo "host: $(lv2bench --version | head -1), $frames frames (silence) per run at 48 kHz, $runs runs per plug-in and block size, one process per run"
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 
