@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc)
 URI := http://tolvanic.org/oss/lv2/tolvanic
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check demo install install-user uninstall deb format clean fuzz
+.PHONY: all deps configure build check demo install install-user uninstall deb format clean fuzz bench bench-peers
 
 all: build
 
@@ -53,6 +53,7 @@ deb: deps
 format:
 	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h tests/fuzz/*.cpp
 	clang-format -i tools/*.cpp tools/*.h
+	clang-format -i bench/*.cpp bench/*.h
 
 clean:
 	rm -rf $(BUILD)
@@ -63,3 +64,15 @@ FUZZ_SECONDS ?= 1800
 fuzz: build
 	bash tests/clang_build.sh $(CURDIR) $(abspath $(BUILD))/clang-asan-ubsan address,undefined ON fuzz_meter
 	bash tests/fuzz/run_fuzzer.sh $(BUILD)/clang-asan-ubsan/tests/fuzz/fuzz_meter $(FUZZ_SECONDS) $(BUILD)/fuzz tests/fuzz/corpus
+
+# Repetitions interleaved at random, medians: the machine may be busy.
+BENCH_FLAGS ?= --benchmark_repetitions=20 --benchmark_min_time=0.05 \
+  --benchmark_enable_random_interleaving=true \
+  --benchmark_report_aggregates_only=true
+
+bench: build
+	$(BUILD)/bench/meter_bench $(BENCH_FLAGS)
+
+bench-peers: build
+	bash scripts/install-deps peers
+	bash bench/peers.sh $(BUILD)

@@ -1,0 +1,228 @@
+// SPDX-License-Identifier: ISC
+// meter_run against its floor, the bare mean-square recurrence, on the same
+// signals and block sizes, side by side in one run; ends with a table of
+// the ratios. The meter is the plug-in's own object code, built with the
+// shipped flags.
+#include "cases.h"
+#include "floor.h"
+#include "plugin/meter.h"
+#include "ratio_table.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <iostream>
+#include <random>
+#include <vector>
+
+namespace {
+
+std::vector<float> make_signal(const std::string& kind)
+{
+  std::vector<float> samples(SAMPLES_PER_ITERATION, 0.0f);
+  if (kind == "noise") {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    for (float& x : samples) {
+      x = unit(rng);
+    }
+  } else if (kind == "sine") {
+    // 1 kHz at -6 dBFS.
+    for (size_t i = 0; i < samples.size(); ++i) {
+      const double phase = 2.0 * M_PI * 1000.0 * static_cast<double>(i);
+      samples[i] = 0.5f * static_cast<float>(std::sin(phase / SAMPLE_RATE));
+    }
+  }
+  return samples;
+}
+
+// Block lengths that cover one iteration's samples: all equal, or
+// alternating one below and one above the size, so that every run of the
+// meter misses its one-entry falloff cache.
+std::vector<uint32_t> make_blocks(uint32_t size, bool alternating)
+{
+  std::vector<uint32_t> blocks(SAMPLES_PER_ITERATION / size, size);
+  if (alternating) {
+    for (size_t i = 0; i < blocks.size(); ++i) {
+      blocks[i] = i % 2 == 0 ? size - 1 : size + 1;
+    }
+  }
+  return blocks;
+}
+
+// Shows each case's time per sample beside its time per iteration.
+void count_samples(benchmark::State& state)
+{
+  state.counters["time/sample"] =
+    benchmark::Counter(SAMPLES_PER_ITERATION,
+                       benchmark::Counter::kIsIterationInvariantRate |
+                         benchmark::Counter::kInvert);
+}
+
+// What a miss of the falloff cache computes, from the block length on.
+float falloff_power(float sample_count)
+{
+  const float seconds = sample_count / static_cast<float>(SAMPLE_RATE);
+  return std::pow(10.0f, seconds * -0.75f);
+}
+
+// Runs the meter over the signal in the given blocks; with powf_lengths,
+// also computes before each block the falloff for that length.
+void bench_meter(benchmark::State& state,
+                 const std::vector<float>& signal,
+                 const std::vector<uint32_t>& blocks,
+                 const std::vector<float>* powf_lengths = nullptr)
+{
+  LV2_Handle handle =
+    meter_descriptor.instantiate(&meter_descriptor, SAMPLE_RATE, "", nullptr);
+  if (handle == nullptr) {
+    state.SkipWithError("the meter could not be instantiated");
+    return;
+  }
+  float reset = 0.0f;
+  float level = 0.0f;
+  float peak = 0.0f;
+  float rms = 0.0f;
+  meter_descriptor.connect_port(handle, PORT_RESET, &reset);
+  meter_descriptor.connect_port(handle, PORT_LEVEL, &level);
+  meter_descriptor.connect_port(handle, PORT_PEAK, &peak);
+  meter_descriptor.connect_port(handle, PORT_RMS, &rms);
+  auto& meter = *static_cast<Meter*>(handle);
+
+  const auto run_signal = [&] {
+    const float* input = signal.data();
+    for (size_t block = 0; block < blocks.size(); ++block) {
+      if (powf_lengths != nullptr) {
+        benchmark::DoNotOptimize(falloff_power((*powf_lengths)[block]));
+      }
+      meter.p_input = input; // what connect_port does, without the call
+      meter_run(handle, blocks[block]);
+      input += blocks[block];
+    }
+  };
+  run_signal(); // untimed, so that the meters start in their steady state
+  for (auto _ : state) {
+    run_signal();
+    benchmark::DoNotOptimize(level);
+    benchmark::DoNotOptimize(peak);
+    benchmark::DoNotOptimize(rms);
+    benchmark::ClobberMemory();
+  }
+  count_samples(state);
+  meter_descriptor.cleanup(handle);
+}
+
+void bench_floor(benchmark::State& state,
+                 const std::vector<float>& signal,
+                 const std::vector<uint32_t>& blocks)
+{
+  FloorState floor{ 0.0f, static_cast<float>(9.72 / SAMPLE_RATE) };
+  for (auto _ : state) {
+    const float* input = signal.data();
+    for (const uint32_t count : blocks) {
+      floor_run(floor, input, count);
+      input += count;
+    }
+    benchmark::DoNotOptimize(floor.mean_square);
+    benchmark::ClobberMemory();
+  }
+  count_samples(state);
+}
+
+// One call of a maths function at the arguments run uses; the arguments
+// cycle so that no call repeats the one before.
+template<float (*function)(float)>
+void bench_call(benchmark::State& state, std::vector<float> arguments)
+{
+  size_t next = 0;
+  for (auto _ : state) {
+    float argument = arguments[next];
+    benchmark::DoNotOptimize(argument);
+    benchmark::DoNotOptimize(function(argument));
+    next = (next + 1) % arguments.size();
+  }
+}
+
+float log10_of(float value)
+{
+  return std::log10(value);
+}
+
+// The signals and block lists live until the benchmarks have run.
+struct Data {
+  std::vector<std::vector<float>> signals;
+  std::vector<std::vector<uint32_t>> constant_blocks;
+  std::vector<std::vector<uint32_t>> alternating_blocks;
+  std::vector<std::vector<float>> alternating_lengths; // as powf arguments
+};
+
+void register_all(const Data& data)
+{
+  for (size_t s = 0; s < data.signals.size(); ++s) {
+    for (size_t b = 0; b < std::size(BLOCK_SIZES); ++b) {
+      const std::vector<float>* signal = &data.signals[s];
+      const std::vector<uint32_t>* constant = &data.constant_blocks[b];
+      const std::vector<uint32_t>* alternating = &data.alternating_blocks[b];
+      const std::vector<float>* lengths = &data.alternating_lengths[b];
+      const uint32_t size = BLOCK_SIZES[b];
+      benchmark::RegisterBenchmark(case_name(FLOOR, SIGNALS[s], size).c_str(),
+                                   [=](benchmark::State& state) {
+                                     bench_floor(state, *signal, *constant);
+                                   });
+      benchmark::RegisterBenchmark(
+        case_name(CONSTANT, SIGNALS[s], size).c_str(),
+        [=](benchmark::State& state) {
+          bench_meter(state, *signal, *constant);
+        });
+      benchmark::RegisterBenchmark(
+        case_name(ALTERNATING, SIGNALS[s], size).c_str(),
+        [=](benchmark::State& state) {
+          bench_meter(state, *signal, *alternating);
+        });
+      benchmark::RegisterBenchmark(
+        case_name(PLUS_POWF, SIGNALS[s], size).c_str(),
+        [=](benchmark::State& state) {
+          bench_meter(state, *signal, *constant, lengths);
+        });
+    }
+  }
+  // The alternating block lengths.
+  std::vector<float> lengths;
+  for (const uint32_t size : BLOCK_SIZES) {
+    lengths.push_back(static_cast<float>(size - 1));
+    lengths.push_back(static_cast<float>(size + 1));
+  }
+  benchmark::RegisterBenchmark(POWF, bench_call<falloff_power>, lengths);
+  benchmark::RegisterBenchmark(
+    LOG10F,
+    bench_call<log10_of>,
+    std::vector<float>{ 0.99f, 0.97f, 0.5f, 0.33f, 0.0123f, 0.25f, 1e-5f });
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    return 1;
+  }
+  Data data;
+  for (const char* signal : SIGNALS) {
+    data.signals.push_back(make_signal(signal));
+  }
+  for (const uint32_t size : BLOCK_SIZES) {
+    data.constant_blocks.push_back(make_blocks(size, false));
+    data.alternating_blocks.push_back(make_blocks(size, true));
+    const std::vector<uint32_t>& alternating = data.alternating_blocks.back();
+    data.alternating_lengths.emplace_back(alternating.begin(),
+                                          alternating.end());
+  }
+  register_all(data);
+
+  RatioTable table;
+  benchmark::RunSpecifiedBenchmarks(&table);
+  table.print(std::cout);
+  benchmark::Shutdown();
+  return 0;
+}

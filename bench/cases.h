@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: ISC
+// The benchmark cases: which signals, block sizes and kinds of run, their
+// names, and the ratios to the floor that the meter must keep.
+#ifndef TOLVANIC_BENCH_CASES_H
+#define TOLVANIC_BENCH_CASES_H
+
+#include <cstdint>
+#include <string>
+
+constexpr double SAMPLE_RATE = 48000.0;
+
+// Samples run per benchmark iteration: a whole number of blocks of every
+// size below, small enough to stay in the L2 cache (256 KiB of floats).
+constexpr uint32_t SAMPLES_PER_ITERATION = 65536;
+
+constexpr uint32_t BLOCK_SIZES[] = { 16, 32, 64, 256, 1024, 4096 };
+constexpr const char* SIGNALS[] = { "noise", "sine", "silence" };
+
+// Kinds of run over one signal at one block size.
+constexpr const char* FLOOR = "floor";    // the bare recurrence
+constexpr const char* CONSTANT = "meter"; // meter_run, falloff cache hit
+constexpr const char* ALTERNATING = "meter-alternating"; // cache missed
+// Constant lengths plus, before each block, the powf that a cache miss
+// computes: what one extra powf per block costs beside the meter's own work.
+constexpr const char* PLUS_POWF = "meter+powf";
+
+// Single-call costs, for the per-block work.
+constexpr const char* POWF = "powf";
+constexpr const char* LOG10F = "log10f";
+
+inline std::string case_name(const char* kind,
+                             const char* signal,
+                             uint32_t block_size)
+{
+  return std::string(kind) + "/" + signal + "/" + std::to_string(block_size);
+}
+
+// The largest meter/floor ratio allowed at a block size; 0 if none is set.
+inline double target_ratio(uint32_t block_size)
+{
+  switch (block_size) {
+    case 32: return 1.25;
+    case 256: return 1.08;
+    case 4096: return 1.03;
+    default: return 0.0;
+  }
+}
+
+#endif
