@@ -5,12 +5,13 @@
 #ifndef TOLVANIC_TESTS_HOSTED_METER_H
 #define TOLVANIC_TESTS_HOSTED_METER_H
 
+#include "port_bits.h"
+
 #include <lv2/core/lv2.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -71,10 +72,10 @@ public:
 
   PortBits run(const float* samples, uint32_t count)
   {
-    level = peak = rms = unwritten_port();
+    level = peak = rms = unwritten();
     plugin_.connect_port(handle_, 0, const_cast<float*>(samples));
     plugin_.run(handle_, count);
-    return { bits(level), bits(peak), bits(rms) };
+    return { bits_of(level), bits_of(peak), bits_of(rms) };
   }
 
   LV2_Handle handle() const { return handle_; }
@@ -85,20 +86,6 @@ public:
   float rms = 0.0f;
 
 private:
-  static float unwritten_port()
-  {
-    const uint32_t quiet_nan = 0x7fc07a11;
-    float value;
-    std::memcpy(&value, &quiet_nan, sizeof value);
-    return value;
-  }
-  static uint32_t bits(float value)
-  {
-    uint32_t result;
-    std::memcpy(&result, &value, sizeof result);
-    return result;
-  }
-
   const LV2_Descriptor& plugin_;
   LV2_Handle handle_;
 };

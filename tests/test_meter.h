@@ -4,30 +4,11 @@
 #define TOLVANIC_TESTS_TEST_METER_H
 
 #include "plugin/meter.h"
+#include "port_bits.h"
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <vector>
-
-// Output buffers are filled with this NaN before each run; the plug-in never
-// writes NaN, so a port still holding it was not written.
-inline float unwritten()
-{
-  return std::nanf("0x7a11");
-}
-
-inline uint32_t bits_of(float value)
-{
-  uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
-
-inline bool written(float port)
-{
-  return bits_of(port) != bits_of(unwritten());
-}
 
 struct TestMeter {
   explicit TestMeter(double rate)
