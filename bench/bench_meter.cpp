@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: ISC
 // meter_run against its floor, the bare mean-square recurrence, on the same
-// signals and block sizes, side by side in one run; ends with a table of
-// the ratios. The meter is the plug-in's own object code, built with the
-// shipped flags.
+// signals and block sizes, and the inline variant against meter_run, side
+// by side in one run; ends with a table of the ratios. The meter is the
+// plug-in's own object code, built with the shipped flags.
 #include "cases.h"
 #include "floor.h"
+#include "inline/inline_meter.h"
 #include "plugin/meter.h"
 #include "ratio_table.h"
 
@@ -66,6 +67,29 @@ float falloff_power(float sample_count)
   return std::pow(10.0f, seconds * -0.75f);
 }
 
+// The control ports of one instance, connected to these values.
+struct Controls {
+  float reset = 0.0f;
+  float level = 0.0f;
+  float peak = 0.0f;
+  float rms = 0.0f;
+
+  void connect(const LV2_Descriptor& plugin, LV2_Handle handle)
+  {
+    plugin.connect_port(handle, PORT_RESET, &reset);
+    plugin.connect_port(handle, PORT_LEVEL, &level);
+    plugin.connect_port(handle, PORT_PEAK, &peak);
+    plugin.connect_port(handle, PORT_RMS, &rms);
+  }
+  void keep()
+  {
+    benchmark::DoNotOptimize(level);
+    benchmark::DoNotOptimize(peak);
+    benchmark::DoNotOptimize(rms);
+    benchmark::ClobberMemory();
+  }
+};
+
 // Runs the meter over the signal in the given blocks; with powf_lengths,
 // also computes before each block the falloff for that length.
 void bench_meter(benchmark::State& state,
@@ -79,14 +103,8 @@ void bench_meter(benchmark::State& state,
     state.SkipWithError("the meter could not be instantiated");
     return;
   }
-  float reset = 0.0f;
-  float level = 0.0f;
-  float peak = 0.0f;
-  float rms = 0.0f;
-  meter_descriptor.connect_port(handle, PORT_RESET, &reset);
-  meter_descriptor.connect_port(handle, PORT_LEVEL, &level);
-  meter_descriptor.connect_port(handle, PORT_PEAK, &peak);
-  meter_descriptor.connect_port(handle, PORT_RMS, &rms);
+  Controls controls;
+  controls.connect(meter_descriptor, handle);
   auto& meter = *static_cast<Meter*>(handle);
 
   const auto run_signal = [&] {
@@ -103,13 +121,49 @@ void bench_meter(benchmark::State& state,
   run_signal(); // untimed, so that the meters start in their steady state
   for (auto _ : state) {
     run_signal();
-    benchmark::DoNotOptimize(level);
-    benchmark::DoNotOptimize(peak);
-    benchmark::DoNotOptimize(rms);
-    benchmark::ClobberMemory();
+    controls.keep();
   }
   count_samples(state);
   meter_descriptor.cleanup(handle);
+}
+
+// The inline variant over the same blocks, its output in a buffer of its
+// own or, in place, in the input's buffer.
+void bench_inline(benchmark::State& state,
+                  std::vector<float> signal,
+                  const std::vector<uint32_t>& blocks,
+                  bool in_place)
+{
+  const LV2_Descriptor& plugin = inline_meter_descriptor;
+  LV2_Handle handle = plugin.instantiate(&plugin, SAMPLE_RATE, "", nullptr);
+  if (handle == nullptr) {
+    state.SkipWithError("the inline variant could not be instantiated");
+    return;
+  }
+  Controls controls;
+  controls.connect(plugin, handle);
+  auto& self = *static_cast<InlineMeter*>(handle);
+  std::vector<float> output(signal.size());
+
+  const auto run_signal = [&] {
+    float* input = signal.data();
+    float* out = in_place ? input : output.data();
+    for (const uint32_t count : blocks) {
+      self.meter.p_input = input; // what connect_port does, without the call
+      self.p_output = out;
+      inline_meter_run(handle, count);
+      input += count;
+      out += count;
+    }
+  };
+  run_signal();
+  for (auto _ : state) {
+    run_signal();
+    controls.keep();
+    benchmark::DoNotOptimize(output.data());
+  }
+  count_samples(state);
+  plugin.cleanup(handle);
 }
 
 void bench_floor(benchmark::State& state,
@@ -154,6 +208,7 @@ struct Data {
   std::vector<std::vector<uint32_t>> constant_blocks;
   std::vector<std::vector<uint32_t>> alternating_blocks;
   std::vector<std::vector<float>> alternating_lengths; // as powf arguments
+  std::vector<uint32_t> inline_blocks;
 };
 
 void register_all(const Data& data)
@@ -183,6 +238,19 @@ void register_all(const Data& data)
         case_name(PLUS_POWF, SIGNALS[s], size).c_str(),
         [=](benchmark::State& state) {
           bench_meter(state, *signal, *constant, lengths);
+        });
+    }
+  }
+  for (size_t s = 0; s < data.signals.size(); ++s) {
+    const std::vector<float>* signal = &data.signals[s];
+    const std::vector<uint32_t>* blocks = &data.inline_blocks;
+    for (const bool in_place : { false, true }) {
+      benchmark::RegisterBenchmark(
+        case_name(
+          in_place ? INLINE_IN_PLACE : INLINE, SIGNALS[s], INLINE_BLOCK_SIZE)
+          .c_str(),
+        [=](benchmark::State& state) {
+          bench_inline(state, *signal, *blocks, in_place);
         });
     }
   }
@@ -218,6 +286,7 @@ int main(int argc, char** argv)
     data.alternating_lengths.emplace_back(alternating.begin(),
                                           alternating.end());
   }
+  data.inline_blocks = make_blocks(INLINE_BLOCK_SIZE, false);
   register_all(data);
 
   RatioTable table;

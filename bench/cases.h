@@ -24,6 +24,13 @@ constexpr const char* ALTERNATING = "meter-alternating"; // cache missed
 // computes: what one extra powf per block costs beside the meter's own work.
 constexpr const char* PLUS_POWF = "meter+powf";
 
+// The inline variant, meter_run plus the copy of each block to the audio
+// output, at one usual block size: out of place, and in place (no copy).
+constexpr const char* INLINE = "inline";
+constexpr const char* INLINE_IN_PLACE = "inline-in-place";
+constexpr uint32_t INLINE_BLOCK_SIZE = 256;
+constexpr double INLINE_TARGET_RATIO = 1.05; // of meter_run's time
+
 // Single-call costs, for the per-block work.
 constexpr const char* POWF = "powf";
 constexpr const char* LOG10F = "log10f";

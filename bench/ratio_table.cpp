@@ -45,6 +45,44 @@ void RatioTable::ReportRuns(const std::vector<Run>& runs)
   ConsoleReporter::ReportRuns(runs);
 }
 
+int RatioTable::print_inline(std::ostream& out) const
+{
+  out << formatted("\nthe inline variant against meter_run, in blocks of %u "
+                   "(ns per sample)\n\n%-8s %6s %7s %7s %9s %7s  %s\n",
+                   INLINE_BLOCK_SIZE,
+                   "signal",
+                   "meter",
+                   "inline",
+                   "ratio",
+                   "in place",
+                   "ratio",
+                   "target");
+  int missed = 0;
+  for (const char* signal : SIGNALS) {
+    const double* meter =
+      median(case_name(CONSTANT, signal, INLINE_BLOCK_SIZE));
+    const double* copied = median(case_name(INLINE, signal, INLINE_BLOCK_SIZE));
+    const double* in_place =
+      median(case_name(INLINE_IN_PLACE, signal, INLINE_BLOCK_SIZE));
+    if (meter == nullptr || copied == nullptr || in_place == nullptr) {
+      continue; // filtered out
+    }
+    const bool met = *copied / *meter <= INLINE_TARGET_RATIO &&
+                     *in_place / *meter <= INLINE_TARGET_RATIO;
+    missed += met ? 0 : 1;
+    out << formatted("%-8s %6.3f %7.3f %6.3fx %9.3f %6.3fx  <=%.2fx %s\n",
+                     signal,
+                     *meter / SAMPLES_PER_ITERATION,
+                     *copied / SAMPLES_PER_ITERATION,
+                     *copied / *meter,
+                     *in_place / SAMPLES_PER_ITERATION,
+                     *in_place / *meter,
+                     INLINE_TARGET_RATIO,
+                     met ? "ok" : "MISS");
+  }
+  return missed;
+}
+
 const double* RatioTable::median(const std::string& name) const
 {
   const auto found = medians_.find(name);
@@ -120,6 +158,7 @@ void RatioTable::print(std::ostream& out) const
       << formatted("ok:     alternating costs at most constant lengths with "
                    "that powf (+%.0f%% for noise)\n",
                    NOISE_ALLOWANCE * 100.0);
+  missed += print_inline(out);
   const double* powf_ns = median(POWF);
   const double* log10f_ns = median(LOG10F);
   if (powf_ns != nullptr && log10f_ns != nullptr) {

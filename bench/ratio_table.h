@@ -23,6 +23,8 @@ private:
   long long repetitions_ = 1;
 
   const double* median(const std::string& name) const;
+  // The inline variant's table; returns the number of targets missed.
+  int print_inline(std::ostream& out) const;
 };
 
 #endif

@@ -22,18 +22,22 @@
 #error "TOLVANIC_MODULE must name the built plug-in module"
 #endif
 
-// Loaded once and never unloaded, like a host that keeps its plug-ins.
+// The first plug-in of a module, which is never unloaded, like a host that
+// keeps its plug-ins. A second call for the same module costs no allocation.
+inline const LV2_Descriptor& load_plugin(const char* path)
+{
+  void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) std::abort();
+  using Entry = const LV2_Descriptor* (*)(uint32_t);
+  auto entry = reinterpret_cast<Entry>(dlsym(module, "lv2_descriptor"));
+  if (entry == nullptr || entry(0) == nullptr) std::abort();
+  return *entry(0);
+}
+
 inline const LV2_Descriptor& loaded_plugin()
 {
-  static const LV2_Descriptor* descriptor = [] {
-    void* module = dlopen(TOLVANIC_MODULE, RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) std::abort();
-    using Entry = const LV2_Descriptor* (*)(uint32_t);
-    auto entry = reinterpret_cast<Entry>(dlsym(module, "lv2_descriptor"));
-    if (entry == nullptr || entry(0) == nullptr) std::abort();
-    return entry(0);
-  }();
-  return *descriptor;
+  static const LV2_Descriptor& descriptor = load_plugin(TOLVANIC_MODULE);
+  return descriptor;
 }
 
 // The bit patterns a run left on the three output ports; outputs start each
@@ -48,10 +52,14 @@ struct PortBits {
   }
 };
 
+// The inline variant's audio output, an index tolvanic ignores.
+constexpr uint32_t HOSTED_OUTPUT_PORT = 5;
+
 class HostedMeter {
 public:
-  explicit HostedMeter(double rate)
-    : plugin_(loaded_plugin())
+  explicit HostedMeter(double rate,
+                       const LV2_Descriptor& plugin = loaded_plugin())
+    : plugin_(plugin)
     , handle_(plugin_.instantiate(&plugin_, rate, "", nullptr))
   {
     if (handle_ == nullptr) std::abort();
@@ -70,20 +78,28 @@ public:
     plugin_.connect_port(handle_, 4, &rms);
   }
 
-  PortBits run(const float* samples, uint32_t count)
+  // With in_place, the audio output shares the input's buffer, which the
+  // plug-in must then leave as it is; otherwise it goes to `output`.
+  PortBits run(const float* samples, uint32_t count, bool in_place = false)
   {
     level = peak = rms = unwritten();
-    plugin_.connect_port(handle_, 0, const_cast<float*>(samples));
+    if (count > output.size()) std::abort();
+    float* const input = const_cast<float*>(samples);
+    plugin_.connect_port(handle_, 0, input);
+    plugin_.connect_port(
+      handle_, HOSTED_OUTPUT_PORT, in_place ? input : output.data());
     plugin_.run(handle_, count);
     return { bits_of(level), bits_of(peak), bits_of(rms) };
   }
 
   LV2_Handle handle() const { return handle_; }
+  const LV2_Descriptor& plugin() const { return plugin_; }
 
   float reset = 0.0f;
   float level = 0.0f;
   float peak = 0.0f;
   float rms = 0.0f;
+  std::vector<float> output = std::vector<float>(4096);
 
 private:
   const LV2_Descriptor& plugin_;

@@ -9,12 +9,14 @@ function(add_hosted_test target)
   target_link_libraries(${target} PRIVATE PkgConfig::LV2 GTest::gtest_main
     Threads::Threads tolvanic_warnings ${CMAKE_DL_LIBS})
   target_compile_definitions(${target} PRIVATE
-    TOLVANIC_MODULE="$<TARGET_FILE:tolvanic>")
-  add_dependencies(${target} tolvanic)
+    TOLVANIC_MODULE="$<TARGET_FILE:tolvanic>"
+    TOLVANIC_INLINE_MODULE="$<TARGET_FILE:tolvanic_inline>")
+  add_dependencies(${target} tolvanic tolvanic_inline)
   gtest_discover_tests(${target} PROPERTIES LABELS host)
 endfunction()
 
 add_hosted_test(concurrency_tests test_concurrency.cpp)
+add_hosted_test(inline_tests test_inline.cpp)
 
 # The rest concerns the shipped build only, and starts the sanitizer builds.
 if(TOLVANIC_SANITIZE OR TOLVANIC_FUZZ)
@@ -28,14 +30,19 @@ set_target_properties(realtime_tests PROPERTIES ENABLE_EXPORTS ON)
 
 add_library(hardening_probe MODULE hardening_probe.cpp)
 target_link_libraries(hardening_probe PRIVATE tolvanic_plugin_flags)
-add_test(NAME binary.hardening
-  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/check_hardening.sh
-          $<TARGET_FILE:tolvanic> $<TARGET_FILE:hardening_probe>)
-add_test(NAME binary.writable_data
-  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/check_writable_data.sh
-          $<TARGET_FILE:tolvanic>)
-set_tests_properties(binary.hardening binary.writable_data PROPERTIES
-  LABELS host)
+# The inline variant copies each block to its output with memcpy.
+set(extra_imports_tolvanic_inline memcpy)
+foreach(module ${TOLVANIC_MODULES})
+  add_test(NAME binary.hardening.${module}
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/check_hardening.sh
+            $<TARGET_FILE:${module}> $<TARGET_FILE:hardening_probe>
+            ${extra_imports_${module}})
+  add_test(NAME binary.writable_data.${module}
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/check_writable_data.sh
+            $<TARGET_FILE:${module}>)
+  set_tests_properties(binary.hardening.${module}
+    binary.writable_data.${module} PROPERTIES LABELS host)
+endforeach()
 
 # The module under valgrind in real hosts: lv2bench and the host tests.
 find_program(VALGRIND valgrind REQUIRED)
@@ -43,9 +50,12 @@ find_program(LV2BENCH lv2bench REQUIRED)
 set(valgrind ${VALGRIND} --error-exitcode=1 --leak-check=full)
 add_test(NAME valgrind.lv2bench
   COMMAND ${valgrind} ${LV2BENCH} -b 256 -n 96000 ${TOLVANIC_URI})
+add_test(NAME valgrind.lv2bench.inline
+  COMMAND ${valgrind} ${LV2BENCH} -b 256 -n 96000 ${TOLVANIC_INLINE_URI})
 add_test(NAME valgrind.lilv_tests COMMAND ${valgrind} $<TARGET_FILE:lilv_tests>)
 add_test(NAME valgrind.load_tests COMMAND ${valgrind} $<TARGET_FILE:load_tests>)
-set_tests_properties(valgrind.lv2bench valgrind.lilv_tests valgrind.load_tests
+set_tests_properties(valgrind.lv2bench valgrind.lv2bench.inline
+  valgrind.lilv_tests valgrind.load_tests
   PROPERTIES LABELS sanitize ENVIRONMENT "LV2_PATH=${TOLVANIC_LV2_PATH}")
 
 # clang builds with AddressSanitizer and UndefinedBehaviorSanitizer (the

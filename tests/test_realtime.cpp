@@ -35,9 +35,10 @@ void expect_no_counted_calls()
   }
 }
 
-// Runs blocks of varied lengths and signals, toggling the reset control and
-// reconnecting ports (an unknown index too) as hosts may; returns a hash of
-// every output bit pattern.
+// Runs blocks of varied lengths and signals, toggling the reset control,
+// reconnecting ports (an unknown index too) as hosts may, and sending the
+// audio output (the inline variant's) in place and out of place by turns;
+// returns a hash of every output bit pattern.
 uint64_t drive(HostedMeter& meter,
                const std::vector<float>& signal,
                const std::vector<uint32_t>& lengths)
@@ -50,9 +51,10 @@ uint64_t drive(HostedMeter& meter,
     meter.reset = block % 97 == 3 ? 1.0f : 0.0f;
     if (block % 50 == 0) {
       meter.connect();
-      loaded_plugin().connect_port(meter.handle(), 9, &meter.reset);
+      meter.plugin().connect_port(meter.handle(), 9, &meter.reset);
     }
-    const PortBits out = meter.run(signal.data() + position, length);
+    const PortBits out =
+      meter.run(signal.data() + position, length, block % 2 == 1);
     for (const uint32_t bits : { out.level, out.peak, out.rms }) {
       hash = (hash ^ bits) * 1099511628211ULL;
     }
@@ -61,29 +63,41 @@ uint64_t drive(HostedMeter& meter,
   return hash;
 }
 
+// Each test runs for tolvanic and for the inline variant.
+class RealTime : public ::testing::TestWithParam<const char*> {
+protected:
+  const LV2_Descriptor& plugin = load_plugin(GetParam());
+};
+
 } // namespace
 
-TEST(RealTime, CountersSeeTheModulesOwnAllocations)
+INSTANTIATE_TEST_SUITE_P(Modules,
+                         RealTime,
+                         ::testing::Values(TOLVANIC_MODULE,
+                                           TOLVANIC_INLINE_MODULE),
+                         [](const auto& module) {
+                           return module.index == 0 ? "tolvanic" : "inline";
+                         });
+
+TEST_P(RealTime, CountersSeeTheModulesOwnAllocations)
 {
   // Without this the zero counts below would prove nothing: the module's
   // calloc and free must reach the replacements.
-  loaded_plugin();
   counting_arm();
-  const LV2_Handle handle =
-    loaded_plugin().instantiate(&loaded_plugin(), 48000.0, "", nullptr);
-  loaded_plugin().cleanup(handle);
+  const LV2_Handle handle = plugin.instantiate(&plugin, 48000.0, "", nullptr);
+  plugin.cleanup(handle);
   counting_disarm();
   EXPECT_EQ(counted(CALL_CALLOC), 1);
   EXPECT_EQ(counted(CALL_FREE), 1);
 }
 
-TEST(RealTime, ConnectAndRunNeverAllocateNorLock)
+TEST_P(RealTime, ConnectAndRunNeverAllocateNorLock)
 {
   const std::vector<float> signal = varied_signal(7, 200000);
   const std::vector<uint32_t> lengths = varied_lengths(7, 3000);
   for (const double rate : RATES) {
     SCOPED_TRACE(rate);
-    HostedMeter meter(rate);
+    HostedMeter meter(rate, plugin);
     counting_arm();
     drive(meter, signal, lengths);
     counting_disarm();
@@ -111,7 +125,7 @@ int run_under_strict_seccomp(Body body, int pipe_out)
   return status;
 }
 
-TEST(RealTime, StrictSeccompKillsOnAnyOtherSystemCall)
+TEST(RealTimeProbe, StrictSeccompKillsOnAnyOtherSystemCall)
 {
   // The check below can fail: a child that makes one forbidden call dies.
   const int status =
@@ -120,7 +134,7 @@ TEST(RealTime, StrictSeccompKillsOnAnyOtherSystemCall)
   EXPECT_EQ(WTERMSIG(status), SIGKILL);
 }
 
-TEST(RealTime, ThousandsOfBlocksRunUnderStrictSeccomp)
+TEST_P(RealTime, ThousandsOfBlocksRunUnderStrictSeccomp)
 {
   const std::vector<float> signal = varied_signal(11, 400000);
   const std::vector<uint32_t> lengths = varied_lengths(11, 5000);
@@ -128,12 +142,12 @@ TEST(RealTime, ThousandsOfBlocksRunUnderStrictSeccomp)
     SCOPED_TRACE(rate);
     uint64_t expected;
     {
-      HostedMeter alone(rate);
+      HostedMeter alone(rate, plugin);
       expected = drive(alone, signal, lengths);
     }
     // Instantiated before the child enters strict mode: only
     // connect_port and run happen under it.
-    HostedMeter meter(rate);
+    HostedMeter meter(rate, plugin);
     int pipe_ends[2];
     ASSERT_EQ(pipe(pipe_ends), 0);
     const int status = run_under_strict_seccomp(

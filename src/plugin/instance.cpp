@@ -15,12 +15,17 @@ LV2_Handle meter_instantiate(const LV2_Descriptor*,
   if (meter == nullptr) {
     return nullptr;
   }
-  meter->rate = static_cast<float>(rate);
+  meter_set_rate(*meter, rate);
+  return meter;
+}
+
+void meter_set_rate(Meter& meter, double rate) noexcept
+{
+  meter.rate = static_cast<float>(rate);
   // The quotient is taken in double and rounded once to float. The rate is
   // not validated: a rate of 0 gives an infinite coefficient, and run's
   // non-finite guard then holds the mean square at 0.
-  meter->rms_coeff = static_cast<float>(9.72 / rate);
-  return meter;
+  meter.rms_coeff = static_cast<float>(9.72 / rate);
 }
 
 void meter_connect_port(LV2_Handle instance, uint32_t port, void* data) noexcept

@@ -44,6 +44,11 @@ struct Meter {
 
 extern const LV2_Descriptor meter_descriptor;
 
+// Sets the fields that depend on the sample rate in a zero-filled record:
+// what meter_instantiate does after allocating. Variants that embed a Meter
+// in a record of their own start it with this.
+void meter_set_rate(Meter& meter, double rate) noexcept;
+
 // Instantiation class: allocates one zero-filled Meter; null if that fails.
 LV2_Handle meter_instantiate(const LV2_Descriptor* descriptor,
                              double rate,

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: ISC
 // Coverage-guided fuzzer: the input bytes are a script of host operations
-// on up to four meter instances (instantiate at any rate, connect any port
+// on up to four meter instances, two of tolvanic and two of the inline
+// variant (instantiate at any rate, connect any port
 // index to any buffer or to a pointer that must never be read, set the reset
 // control to any bit pattern, run blocks of any length of raw float bit
 // patterns, clean up). Every run is checked bit for bit against the
 // reference model, including which output ports were written, and against
-// the promises a host relies on. Any mismatch aborts, which libFuzzer
-// reports as a finding.
+// the promises a host relies on; the inline variant's audio output, in
+// place or not, must equal its input bit for bit. Any mismatch aborts, which
+// libFuzzer reports as a finding.
+#include "inline/inline_meter.h"
 #include "reference_meter.h"
 #include "test_meter.h"
 
@@ -69,6 +72,7 @@ float any_reset(FuzzedDataProvider& in)
 // One instance with the host-side buffers it can be connected to. Each
 // control port has two buffers, so reconnection is observable.
 struct Slot {
+  const LV2_Descriptor* plugin = nullptr;
   LV2_Handle handle = nullptr;
   std::unique_ptr<ReferenceMeter> reference;
   float reset[2] = {};
@@ -82,9 +86,16 @@ struct Slot {
   float last_peak = 0.0f;
 };
 
-const LV2_Descriptor& plugin()
+// The first half of the slots hosts tolvanic, the rest the inline variant,
+// whose audio output must carry every block on unchanged.
+const LV2_Descriptor& plugin_of_slot(int index)
 {
-  return *lv2_descriptor(0);
+  return index < SLOTS / 2 ? *lv2_descriptor(0) : inline_meter_descriptor;
+}
+
+bool passes_audio(const Slot& slot)
+{
+  return slot.plugin == &inline_meter_descriptor;
 }
 
 void* unreadable_pointer(FuzzedDataProvider& in)
@@ -97,13 +108,13 @@ void* unreadable_pointer(FuzzedDataProvider& in)
 void instantiate(Slot& slot, FuzzedDataProvider& in)
 {
   const double rate = any_rate(in);
-  slot.handle = plugin().instantiate(&plugin(), rate, "", nullptr);
+  slot.handle = slot.plugin->instantiate(slot.plugin, rate, "", nullptr);
   if (slot.handle == nullptr) {
     fail("instantiate returned null");
   }
   slot.reference = std::make_unique<ReferenceMeter>(rate);
-  for (uint32_t port = 0; port < 5; ++port) {
-    plugin().connect_port(slot.handle, port, nullptr);
+  for (uint32_t port = 0; port <= PORT_OUTPUT; ++port) {
+    slot.plugin->connect_port(slot.handle, port, nullptr);
   }
   slot.reset_buffer = -1;
   slot.output_buffer[0] = slot.output_buffer[1] = slot.output_buffer[2] = -1;
@@ -114,7 +125,7 @@ void instantiate(Slot& slot, FuzzedDataProvider& in)
 
 void cleanup(Slot& slot)
 {
-  plugin().cleanup(slot.handle);
+  slot.plugin->cleanup(slot.handle);
   slot.handle = nullptr;
   slot.reference.reset();
 }
@@ -130,7 +141,7 @@ void connect(Slot& slot, FuzzedDataProvider& in)
   if (port > PORT_RMS || port == PORT_INPUT || !usable) {
     // Ignored indices must leave the instance as it was; an input or a
     // control port connected here is rewired before the next run.
-    plugin().connect_port(slot.handle, port, unreadable_pointer(in));
+    slot.plugin->connect_port(slot.handle, port, unreadable_pointer(in));
     if (port == PORT_RESET) slot.reset_buffer = -1;
     if (port >= PORT_LEVEL && port <= PORT_RMS) {
       slot.output_buffer[port - PORT_LEVEL] = -1;
@@ -138,11 +149,11 @@ void connect(Slot& slot, FuzzedDataProvider& in)
     return;
   }
   if (port == PORT_RESET) {
-    plugin().connect_port(slot.handle, port, &slot.reset[buffer]);
+    slot.plugin->connect_port(slot.handle, port, &slot.reset[buffer]);
     slot.reset_buffer = buffer;
   } else {
     const uint32_t output = port - PORT_LEVEL;
-    plugin().connect_port(slot.handle, port, &slot.outputs[output][buffer]);
+    slot.plugin->connect_port(slot.handle, port, &slot.outputs[output][buffer]);
     slot.output_buffer[output] = buffer;
   }
 }
@@ -188,24 +199,41 @@ void run(Slot& slot, FuzzedDataProvider& in)
   // A host connects every port before it runs.
   if (slot.reset_buffer < 0) {
     slot.reset_buffer = 0;
-    plugin().connect_port(slot.handle, PORT_RESET, &slot.reset[0]);
+    slot.plugin->connect_port(slot.handle, PORT_RESET, &slot.reset[0]);
   }
   for (uint32_t output = 0; output < 3; ++output) {
     if (slot.output_buffer[output] < 0) {
       slot.output_buffer[output] = 0;
-      plugin().connect_port(
+      slot.plugin->connect_port(
         slot.handle, PORT_LEVEL + output, &slot.outputs[output][0]);
     }
     slot.outputs[output][0] = slot.outputs[output][1] = unwritten();
   }
   // Exactly count samples: the sanitizer catches a read past the block.
-  plugin().connect_port(
-    slot.handle, PORT_INPUT, count == 0 ? nullptr : samples.data());
+  float* const input = count == 0 ? nullptr : samples.data();
+  slot.plugin->connect_port(slot.handle, PORT_INPUT, input);
+  // The audio output, exactly count samples too: out of place, or in place
+  // on the input buffer itself.
+  const std::vector<float> original = samples;
+  std::vector<float> audio_out(count, unwritten());
+  const bool in_place = passes_audio(slot) && in.ConsumeBool();
+  if (passes_audio(slot)) {
+    slot.plugin->connect_port(slot.handle,
+                              PORT_OUTPUT,
+                              in_place || count == 0 ? input
+                                                     : audio_out.data());
+  }
 
   const float reset = slot.reset[slot.reset_buffer];
   const ReferenceOutputs expected =
     slot.reference->run(samples.data(), count, reset);
-  plugin().run(slot.handle, count);
+  slot.plugin->run(slot.handle, count);
+
+  const std::vector<float>& passed = in_place ? samples : audio_out;
+  if (passes_audio(slot) && count != 0 &&
+      std::memcmp(passed.data(), original.data(), count * sizeof(float))) {
+    fail("the audio output differs from the input", in_place);
+  }
 
   const std::optional<float> expected_ports[3] = { expected.level,
                                                    expected.peak,
@@ -242,7 +270,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   for (int operation = 0;
        operation < MAX_OPERATIONS && in.remaining_bytes() > 0;
        ++operation) {
-    Slot& slot = slots[in.ConsumeIntegralInRange<int>(0, SLOTS - 1)];
+    const int index = in.ConsumeIntegralInRange<int>(0, SLOTS - 1);
+    Slot& slot = slots[index];
+    slot.plugin = &plugin_of_slot(index);
     const int kind = in.ConsumeIntegralInRange<int>(0, 7);
     if (slot.handle == nullptr || kind == 0) {
       if (slot.handle != nullptr) cleanup(slot);

@@ -14,7 +14,7 @@ deb=$(ls "$work"/tolvanic_*.deb 2>/dev/null)
 
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort)
 expected=$(printf '%s\n' ./usr/bin/tolvanic-meter \
-  ./usr/lib/lv2/tolvanic.lv2/{manifest.ttl,tolvanic.so,tolvanic.ttl} | sort)
+  ./usr/lib/lv2/tolvanic.lv2/{manifest.ttl,tolvanic.so,tolvanic.ttl,tolvanic_inline.so,tolvanic_inline.ttl} | sort)
 [ "$files" = "$expected" ] || fail "package files:"$'\n'"$files"
 echo "ok: $(basename "$deb") holds:" $files
 

@@ -1,9 +1,11 @@
 #!/bin/bash
 # SPDX-License-Identifier: ISC
-# A staged install (DESTDIR) holds the bundle, which lv2ls finds, and the
-# command, which meters with it; `make uninstall` then removes all of it.
+# A staged install (DESTDIR) holds the bundle, whose two plug-ins lv2ls
+# finds, and the command, which meters with it; `make uninstall` then
+# removes all of it.
 set -u
 src=$1 build=$2 uri=$3
+uris=$(printf '%s\n%s' "$uri" "$uri#inline")
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 prefix=/usr/local
@@ -11,15 +13,15 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 DESTDIR=$stage cmake --install "$build" --prefix $prefix >/dev/null || fail "cmake --install"
 lv2=$stage$prefix/lib/lv2
-for file in manifest.ttl tolvanic.ttl tolvanic.so; do
+for file in manifest.ttl tolvanic.ttl tolvanic.so tolvanic_inline.ttl tolvanic_inline.so; do
   [ -f "$lv2/tolvanic.lv2/$file" ] || fail "no $file in $lv2/tolvanic.lv2"
 done
 [ -x "$stage$prefix/bin/tolvanic-meter" ] || fail "no $prefix/bin/tolvanic-meter"
-found=$(LV2_PATH=$lv2 lv2ls)
-[ "$found" = "$uri" ] || fail "lv2ls on the staged install lists '$found'"
+found=$(LV2_PATH=$lv2 lv2ls | sort)
+[ "$found" = "$uris" ] || fail "lv2ls on the staged install lists '$found'"
 LV2_PATH=$lv2 "$stage$prefix/bin/tolvanic-meter" --summary | grep -q '^channel 1 ' ||
   fail "the staged command does not meter"
-echo "ok: staged install found by lv2ls: $found"
+echo "ok: staged install found by lv2ls:" $found
 
 make --no-print-directory -C "$src" uninstall DESTDIR="$stage" PREFIX=$prefix >/dev/null ||
   fail "make uninstall"

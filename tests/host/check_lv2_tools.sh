@@ -28,7 +28,7 @@ case $tool in
   lv2info) # nothing on stderr, and the plug-in is described
     lv2info "$uri" 2>"$log" >"$log.out"
     [ -s "$log" ] && { echo "FAIL: lv2info stderr:"; cat "$log"; exit 1; }
-    grep -q "^$uri" "$log.out" || { echo "FAIL: lv2info does not show $uri"; exit 1; }
+    grep -qxF "$uri" "$log.out" || { echo "FAIL: lv2info does not show $uri"; exit 1; }
     rm -f "$log.out"
     echo "ok: lv2info describes the plug-in silently" ;;
   lv2bench) # it prints one line per plug-in run, and nothing on failure

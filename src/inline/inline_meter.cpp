@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: ISC
+// The inline variant's descriptor and operations: the meter's own, plus the
+// pass-through of the audio.
+#include "inline_meter.h"
+
+#include <lv2/core/lv2.h>
+
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+
+// Clean-up and the extension query are the meter's: the record is one
+// block, and there is no extension interface either.
+constexpr LV2_Descriptor inline_meter_descriptor = {
+  INLINE_METER_URI, inline_meter_instantiate, inline_meter_connect_port,
+  nullptr, // activate: the meters carry on across activation cycles
+  inline_meter_run,
+  nullptr, // deactivate: nothing to stop
+  meter_cleanup,    meter_extension_data,
+};
+
+static_assert(offsetof(InlineMeter, meter) == 0,
+              "meter_cleanup frees the handle as the start of the block");
+
+LV2_Handle inline_meter_instantiate(const LV2_Descriptor*,
+                                    double rate,
+                                    const char*,
+                                    const LV2_Feature* const*) noexcept
+{
+  auto* instance =
+    static_cast<InlineMeter*>(std::calloc(1, sizeof(InlineMeter)));
+  if (instance == nullptr) {
+    return nullptr;
+  }
+  meter_set_rate(instance->meter, rate);
+  return instance;
+}
+
+void inline_meter_connect_port(LV2_Handle instance,
+                               uint32_t port,
+                               void* data) noexcept
+{
+  auto* self = static_cast<InlineMeter*>(instance);
+  if (port == PORT_OUTPUT) {
+    self->p_output = static_cast<float*>(data);
+  } else {
+    meter_connect_port(&self->meter, port, data);
+  }
+}
+
+void inline_meter_run(LV2_Handle instance, uint32_t sample_count) noexcept
+{
+  auto& self = *static_cast<InlineMeter*>(instance);
+  const float* const input = self.meter.p_input;
+  float* const output = self.p_output;
+  // Metering first: in place, the output buffer is the input, and the copy
+  // below is skipped.
+  meter_run(&self.meter, sample_count);
+  if (output != input && sample_count != 0) {
+    std::memcpy(output, input, sample_count * sizeof(float));
+  }
+}
