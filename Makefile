@@ -40,13 +40,15 @@ install-user: build
 uninstall:
 	rm -rf $(DESTDIR)$(PREFIX)/lib/lv2/tolvanic.lv2
 	rm -f $(DESTDIR)$(PREFIX)/bin/tolvanic-meter
+	rm -f $(DESTDIR)$(PREFIX)/share/man/man1/tolvanic-meter.1.gz
 
 # A Debian package, from a build of its own configured for /usr and
 # without the build-tree fallback baked into the command.
 DEB_BUILD ?= $(BUILD)/deb
 deb: deps
 	cmake -S . -B $(DEB_BUILD) -DCMAKE_INSTALL_PREFIX=/usr \
-	  -DTOLVANIC_TESTS=OFF -DTOLVANIC_METER_BUILD_TREE_FALLBACK=OFF $(CMAKE_FLAGS)
+	  -DTOLVANIC_TESTS=OFF -DTOLVANIC_METER_BUILD_TREE_FALLBACK=OFF \
+	  -DTOLVANIC_DEB_DOCS=ON $(CMAKE_FLAGS)
 	cmake --build $(DEB_BUILD) --parallel $(JOBS)
 	cd $(DEB_BUILD) && cpack -G DEB
 

@@ -1,7 +1,9 @@
 #!/bin/bash
 # SPDX-License-Identifier: ISC
 # `make deb` builds a package holding the bundle under /usr/lib/lv2 and the
-# command under /usr/bin, with the libraries it links as dependencies.
+# command under /usr/bin, with the libraries it links as dependencies, its
+# manual page and Debian's documentation files; lintian finds no error and
+# no warning in it.
 set -u
 src=$1 work=$2
 fail() { echo "FAIL: $*"; exit 1; }
@@ -14,7 +16,9 @@ deb=$(ls "$work"/tolvanic_*.deb 2>/dev/null)
 
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort)
 expected=$(printf '%s\n' ./usr/bin/tolvanic-meter \
-  ./usr/lib/lv2/tolvanic.lv2/{manifest.ttl,tolvanic.so,tolvanic.ttl,tolvanic_inline.so,tolvanic_inline.ttl} | sort)
+  ./usr/lib/lv2/tolvanic.lv2/{manifest.ttl,tolvanic.so,tolvanic.ttl,tolvanic_inline.so,tolvanic_inline.ttl} \
+  ./usr/share/doc/tolvanic/{changelog.gz,copyright} \
+  ./usr/share/man/man1/tolvanic-meter.1.gz | sort)
 [ "$files" = "$expected" ] || fail "package files:"$'\n'"$files"
 echo "ok: $(basename "$deb") holds:" $files
 
@@ -38,3 +42,8 @@ if ! message=$(LV2_PATH=/nonexistent "$work/unpacked/usr/bin/tolvanic-meter" -s 
     fail "the packaged command searched elsewhere: $message"
 fi
 echo "ok: the packaged command looks in /usr/lib/lv2"
+
+# lintian exits 0 on warnings, so its verdict is read: no E: or W: line.
+verdict=$(lintian "$deb" 2>&1 | grep -v 'running with root privileges')
+echo "lintian: ${verdict:-no errors, no warnings}"
+! grep -Eq '^[EW]: ' <<<"$verdict" || fail "lintian reports errors or warnings"
