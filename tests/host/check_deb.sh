@@ -14,7 +14,8 @@ deb=$(ls "$work"/tolvanic_*.deb 2>/dev/null)
 
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort)
 expected=$(printf '%s\n' ./usr/bin/tolvanic-meter \
-  ./usr/lib/lv2/tolvanic.lv2/{manifest.ttl,tolvanic.so,tolvanic.ttl} | sort)
+  ./usr/lib/lv2/tolvanic.lv2/{manifest.ttl,tolvanic.so,tolvanic.ttl} \
+  ./usr/lib/lv2/tolvanic.lv2/tolvanic_ui.{so,ttl} | sort)
 [ "$files" = "$expected" ] || fail "package files:"$'\n'"$files"
 echo "ok: $(basename "$deb") holds:" $files
 
