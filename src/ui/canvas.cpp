@@ -11,14 +11,14 @@
 
 namespace {
 
-// Errors on the UI's own connection (a copy that reaches a window the host
-// has just destroyed, say) concern nobody else. This hook takes them before
-// Xlib would call the process-wide error handler, which is the host's and
-// may end the host: GTK 2's does.
-int keep_error_private(Display*, xError*, XExtCodes*, int* result)
+// Errors on the UI's own connection (a request that reaches a window the
+// host has just destroyed, say) concern nobody else. Xlib hands each error
+// to the display's converter for its code before it calls the process-wide
+// error handler, which is the host's and may end the host (GTK 2's does);
+// a converter that answers False drops the error there.
+Bool keep_error_private(Display*, XErrorEvent*, xError*)
 {
-  *result = 0;
-  return 1; // handled
+  return False;
 }
 
 void free_pixmap(Canvas* canvas)
@@ -47,12 +47,9 @@ bool canvas_open(Canvas* canvas, Window parent, int width, int height)
     return false;
   }
   canvas->display = display;
-  XExtCodes* codes = XAddExtension(display);
-  if (!codes) {
-    canvas_close(canvas);
-    return false;
+  for (int code = 1; code <= 255; ++code) {
+    XESetWireToError(display, code, keep_error_private);
   }
-  XESetError(display, codes->extension, keep_error_private);
 
   const int screen = XDefaultScreen(display);
   XSetWindowAttributes attributes{};
