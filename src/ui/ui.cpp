@@ -31,7 +31,9 @@ struct MeterUi {
   double scale;
   Layout layout;
   Readings readings;
+  Size configured;     // the window's size in its last configure event
   bool stale;          // the pixmap no longer shows the readings
+  bool exposed;        // the window lost what it showed
   bool reset_high;     // the reset control is held up
   double reset_until;  // when to lower it, monotonic seconds
   double reset_hold_s; // how long a click holds it up
@@ -75,10 +77,11 @@ void press(MeterUi* ui)
 void handle_event(MeterUi* ui, const XEvent& event)
 {
   switch (event.type) {
-    case Expose: ui->stale = true; break;
+    case Expose: ui->exposed = true; break;
     case ConfigureNotify:
+      // A resize brings several of these; the last one counts.
       if (event.xconfigure.window == ui->canvas.window) {
-        fit_to(ui, event.xconfigure.width, event.xconfigure.height);
+        ui->configured = { event.xconfigure.width, event.xconfigure.height };
       }
       break;
     case ButtonPress:
@@ -123,16 +126,20 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*,
     std::free(ui);
     return nullptr;
   }
-  ui->scale = options.scale > 0.0f ? static_cast<double>(options.scale)
-                                   : scale_from_dpi(canvas_dpi(&ui->canvas));
+  // A host's own scale factor wins over the display's resolution.
+  ui->scale = options.scale > 0.0f && options.scale <= 4.0f
+                ? static_cast<double>(options.scale)
+                : scale_from_dpi(canvas_dpi(&ui->canvas));
   size = natural_size(ui->scale);
   if (size.width != ui->canvas.width || size.height != ui->canvas.height) {
     XResizeWindow(ui->canvas.display,
                   ui->canvas.window,
                   static_cast<unsigned>(size.width),
                   static_cast<unsigned>(size.height));
+    XSync(ui->canvas.display, False); // the host sees it at this size
   }
   fit_to(ui, size.width, size.height);
+  ui->configured = size;
   if (ui->host_resize) {
     ui->host_resize->ui_resize(
       ui->host_resize->handle, size.width, size.height);
@@ -197,17 +204,23 @@ int idle(LV2UI_Handle handle) noexcept
   while (canvas_next_event(&ui->canvas, &event)) {
     handle_event(ui, event);
   }
+  if (ui->configured.width != ui->canvas.width ||
+      ui->configured.height != ui->canvas.height) {
+    fit_to(ui, ui->configured.width, ui->configured.height);
+  }
   if (ui->reset_high && now_seconds() >= ui->reset_until) {
     write_reset(ui, 0.0f);
     ui->reset_high = false;
     ui->stale = true;
   }
-  if (ui->stale && ui->canvas.window_alive) {
-    draw_meter(ui->canvas.cr, ui->layout, ui->readings, ui->reset_high);
+  if (ui->canvas.window_alive && (ui->stale || ui->exposed)) {
+    if (ui->stale) {
+      draw_meter(ui->canvas.cr, ui->layout, ui->readings, ui->reset_high);
+    }
     canvas_show(&ui->canvas);
     XFlush(ui->canvas.display);
-    ui->stale = false;
   }
+  ui->stale = ui->exposed = false;
   return 0;
 }
 
