@@ -20,7 +20,8 @@ failures=0
 source "$(dirname "$0")/../host/processes.sh"
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-give_up() { fail "$*"; echo "--- host output:"; cat "$work/host.out"; exit 1; }
+show_host() { echo "--- host output (end):"; tail -40 "$work/host.out"; }
+give_up() { fail "$*"; show_host; exit 1; }
 
 jackd --no-realtime --name "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 \
   >"$work/jackd.log" 2>&1 &
@@ -107,7 +108,7 @@ if [ -n "$(peak_printed)" ]; then
 fi
 
 top=$(xdotool search --maxdepth 1 --onlyvisible --classname "^$host\$" | head -1)
-xdotool windowsize "$top" 200 600
+xdotool windowsize "$top" $((width + 64)) $((height * 2))
 sleep 0.5
 resized=$(settle resized)
 new_height=$(xdotool getwindowgeometry "$ui" | sed -n 's/.*Geometry: [0-9]*x//p')
@@ -129,5 +130,5 @@ else
     fail "$host exited $status after its window was closed"
 fi
 
-[ $failures = 0 ] || { echo "--- host output:"; cat "$work/host.out"; }
+[ $failures = 0 ] || show_host
 exit $((failures > 0))
