@@ -110,7 +110,7 @@ bool contains(const Rect& rect, double x, double y)
 void label_marks(const Layout& layout, bool labelled[MARK_COUNT])
 {
   const double clearance = layout.label_size * 1.2;
-  double last_y = -INFINITY;
+  double last_y = -HUGE_VAL;
   for (size_t i = 0; i < MARK_COUNT; ++i) {
     const double y = y_from_db(layout.bar, MARKS_DB[i]);
     labelled[i] = y - last_y >= clearance;
