@@ -20,11 +20,15 @@ failures=0
 source "$(dirname "$0")/../host/processes.sh"
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-show_host() { echo "--- host output (end):"; tail -40 "$work/host.out"; }
+show_host() {
+  echo "--- jackd and host output (end):"
+  tail -5 "$work/jackd.log"; tail -30 "$work/host.out"
+}
 give_up() { fail "$*"; show_host; exit 1; }
 
-jackd --no-realtime --name "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 \
-  >"$work/jackd.log" 2>&1 &
+# A generous client timeout: the machine may be busy building beside us.
+jackd --no-realtime --timeout 5000 --name "$JACK_DEFAULT_SERVER" -d dummy \
+  -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
 pids+=($!)
 wait_for jack_lsp || give_up "jackd did not start"
 mkfifo "$work/const.in"
@@ -51,7 +55,8 @@ echo "ok: $host opened the meter's own window ($ui)"
 # Rows below the readout (48 pixels at scale 1) with a lit pixel: a bright,
 # saturated one, as the bar's zones are and the background and scale not.
 lit_rows() {
-  convert "$1" -depth 8 txt:- |
+  # Every fourth column is enough to find a bar some 40 pixels wide.
+  convert "$1" -sample 25%x100% -depth 8 txt:- |
     sed -n 's/^[0-9]*,\([0-9]*\): (\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3 \4/p' |
     awk '$1 >= 48 {
       max = $2; min = $2
@@ -61,10 +66,10 @@ lit_rows() {
     } END { print length(lit) }'
 }
 # Screenshots the window as NAME until the meter stands still (the level
-# falls at 15 dB per second); prints its lit rows.
+# falls at 15 dB per second), for at most 20 s; prints its lit rows.
 settle() {
-  local before=-1 now
-  for _ in $(seq 30); do
+  local before=-1 now=0 end=$((SECONDS + 20))
+  while [ $SECONDS -lt $end ]; do
     import -window "$ui" "$shots-$1.png" 2>/dev/null
     now=$(lit_rows "$shots-$1.png")
     [ "$now" = "$before" ] && [ "$now" -gt 0 ] && break
@@ -76,6 +81,7 @@ settle() {
 peak_printed() { sed -n 's/^peak = //p' "$work/host.out" | tail -1; }
 
 loud=$(settle loud)
+[ "$loud" -gt 0 ] || give_up "the meter shows no signal"
 echo "set amplitude 0.1" >&7
 sleep 0.5
 quiet=$(settle quiet)
