@@ -1,19 +1,28 @@
 #!/bin/bash
 # SPDX-License-Identifier: ISC
-# The built module exports only its entry point and needs only libc and libm.
+# A built module exports only its entry point and needs only the libraries
+# named: by default a plug-in module, lv2_descriptor with libc and libm.
+#
+#   check_binary.sh MODULE [ENTRY LIBRARY...]
 set -u
 module=$1
+entry=${2:-lv2_descriptor}
+if [ $# -gt 2 ]; then
+  expected=$(printf '%s\n' "${@:3}" | sort | tr '\n' ' ')
+else
+  expected="libc.so.6 libm.so.6 "
+fi
 fail=0
 
 exports=$(nm -D --defined-only "$module" | awk '$2 ~ /^[TtDdBbRrWwVvi]$/ {print $3}' | sort)
-if [ "$exports" != "lv2_descriptor" ]; then
-  echo "FAIL: exported symbols are not just lv2_descriptor:"; echo "$exports"; fail=1
+if [ "$exports" != "$entry" ]; then
+  echo "FAIL: exported symbols are not just $entry:"; echo "$exports"; fail=1
 fi
 
 needed=$(readelf -d "$module" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | tr '\n' ' ')
-if [ "$needed" != "libc.so.6 libm.so.6 " ]; then
-  echo "FAIL: NEEDED entries are '$needed', expected libc and libm only"; fail=1
+if [ "$needed" != "$expected" ]; then
+  echo "FAIL: NEEDED entries are '$needed', expected '$expected'"; fail=1
 fi
 
-[ $fail = 0 ] && echo "ok: exports lv2_descriptor only; needs $needed"
+[ $fail = 0 ] && echo "ok: exports $entry only; needs $needed"
 exit $fail

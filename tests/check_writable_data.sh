@@ -17,9 +17,10 @@ readelf -SW "$module" | grep -q '\.symtab' ||
   { echo "FAIL: no symbol table to read (stripped module)"; exit 1; }
 
 # crtstuff's __dso_handle (this module's identity for __cxa_finalize), its
-# run-once flag for the destructor pass (completed.0) and the end marker of
-# the transactional-memory clone table.
-toolchain='__dso_handle|completed\.[0-9]+|__TMC_END__'
+# run-once flag for the destructor pass (completed.0), the end marker of
+# the transactional-memory clone table, and the linker's own section
+# markers, which hold no data (the UI module's version script keeps them).
+toolchain='__dso_handle|completed\.[0-9]+|__TMC_END__|__bss_start|_edata|_end'
 
 while read -r name address size; do
   start=$((16#$address)); end=$((start + 16#$size))

@@ -13,7 +13,8 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 DESTDIR=$stage cmake --install "$build" --prefix $prefix >/dev/null || fail "cmake --install"
 lv2=$stage$prefix/lib/lv2
-for file in manifest.ttl tolvanic.ttl tolvanic.so tolvanic_inline.ttl tolvanic_inline.so; do
+for file in manifest.ttl tolvanic.ttl tolvanic.so tolvanic_inline.ttl tolvanic_inline.so \
+  tolvanic_ui.ttl tolvanic_ui.so; do
   [ -f "$lv2/tolvanic.lv2/$file" ] || fail "no $file in $lv2/tolvanic.lv2"
 done
 [ -x "$stage$prefix/bin/tolvanic-meter" ] || fail "no $prefix/bin/tolvanic-meter"

@@ -11,29 +11,10 @@ uri=$2
 const_uri=http://plugin.org.uk/swh-plugins/const
 work=$(mktemp -d)
 export JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=tolvanic-test-$$
-pids=()
 failures=0
-
-stop_all() {
-  exec 7>&- 8>&-
-  # Clients before the server, each given two seconds to leave.
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || continue
-    for _ in $(seq 20); do kill -0 "${pids[i]}" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "${pids[i]}" 2>/dev/null
-    wait "${pids[i]}" 2>/dev/null
-  done
-  rm -rf "$work"
-}
-trap stop_all EXIT
+source "$(dirname "$0")/processes.sh"
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# Polls (0.1 s steps, at most 10 s) until a command succeeds.
-wait_for() {
-  for _ in $(seq 100); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-  return 1
-}
 
 jackd --no-realtime --name "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 \
   >"$work/jackd.log" 2>&1 &

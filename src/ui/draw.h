@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: ISC
+// Paints the meter with cairo.
+#ifndef TOLVANIC_UI_DRAW_H
+#define TOLVANIC_UI_DRAW_H
+
+#include "geometry.h"
+
+#include <cairo.h>
+
+// The last values the plug-in published, linear amplitudes.
+struct Readings {
+  float level;
+  float peak;
+  float rms;
+};
+
+// Paints the whole window: readout, scale and bar. `pressed` shows the
+// readout pressed while the reset is held.
+void draw_meter(cairo_t* cr,
+                const Layout& layout,
+                const Readings& readings,
+                bool pressed);
+
+#endif

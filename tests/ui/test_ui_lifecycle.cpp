@@ -1,0 +1,273 @@
+// SPDX-License-Identifier: ISC
+// The UI module in a host of the test's own on a private X server (run it
+// through with_xvfb.sh), loaded with dlopen as suil loads it. Links none of
+// the module's code but its layout, to know where to click.
+#include "geometry.h"
+
+#include <lv2/atom/atom.h>
+#include <lv2/buf-size/buf-size.h>
+#include <lv2/core/lv2.h>
+#include <lv2/options/options.h>
+#include <lv2/parameters/parameters.h>
+#include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
+
+// GoogleTest first: Xlib's macros (None, Bool, Status) would break it.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <dirent.h>
+#include <dlfcn.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int host_x_errors = 0; // errors that reached this host's own handler
+int count_error(Display*, XErrorEvent*)
+{
+  return ++host_x_errors, 0;
+}
+
+const char* const URIS[] = { LV2_ATOM__Float,
+                             LV2_ATOM__Int,
+                             LV2_UI__scaleFactor,
+                             LV2_PARAMETERS__sampleRate,
+                             LV2_BUF_SIZE__nominalBlockLength };
+LV2_URID map_uri(LV2_URID_Map_Handle, const char* uri)
+{
+  for (LV2_URID i = 0; i < 5; ++i) {
+    if (std::strcmp(URIS[i], uri) == 0) {
+      return i + 1;
+    }
+  }
+  return 0;
+}
+
+struct Write {
+  uint32_t port;
+  float value;
+  Clock::time_point at;
+};
+std::vector<Write> writes;
+void record_write(LV2UI_Controller,
+                  uint32_t port,
+                  uint32_t,
+                  uint32_t,
+                  const void* buffer)
+{
+  writes.push_back({ port, *static_cast<const float*>(buffer), Clock::now() });
+}
+Size asked{};
+int record_size(LV2UI_Feature_Handle, int width, int height)
+{
+  asked = { width, height };
+  return 0;
+}
+
+int open_fds()
+{
+  int count = 0;
+  DIR* dir = opendir("/proc/self/fd");
+  while (readdir(dir)) {
+    ++count;
+  }
+  closedir(dir);
+  return count;
+}
+
+enum class Click { none, readout, readout_right, bar };
+
+// One session of the UI: opened with the host's options and the display's
+// resolution, clicked, perhaps losing its parent window before cleanup.
+struct Session {
+  const char* name;
+  float scale;    // ui:scaleFactor; 0: not passed
+  int dpi;        // the display's Xft.dpi; 0: not set
+  int32_t block;  // the host's nominal block length, at 48 kHz
+  Click click;    // where a synthetic press lands
+  bool orphaned;  // the parent window is destroyed before cleanup
+  Size size;      // the size the UI asks for
+  double hold_ms; // the reset held up at least this long; 0: no writes
+};
+
+const Session SESSIONS[] = {
+  { "plain", 0, 0, 256, Click::none, false, { 96, 300 }, 0 },
+  { "readout click", 0, 0, 256, Click::readout, false, { 96, 300 }, 150 },
+  { "long blocks", 0, 0, 8192, Click::readout, false, { 96, 300 }, 341 },
+  { "right click", 0, 0, 256, Click::readout_right, false, { 96, 300 }, 0 },
+  { "click on the bar", 0, 0, 256, Click::bar, false, { 96, 300 }, 0 },
+  { "scale 2", 2, 0, 256, Click::none, false, { 192, 600 }, 0 },
+  { "192 dpi", 0, 192, 256, Click::none, false, { 192, 600 }, 0 },
+  { "host scale wins", 1.5f, 192, 256, Click::none, false, { 144, 450 }, 0 },
+  { "72 dpi", 0, 72, 256, Click::none, false, { 96, 300 }, 0 }, // not below 1
+  { "orphaned", 0, 0, 256, Click::readout, true, { 96, 300 }, 150 },
+};
+
+TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
+{
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr) << "no X display: run through with_xvfb.sh";
+  XSetErrorHandler(count_error);
+  const Window root = XDefaultRootWindow(display);
+  void* module = dlopen(TOLVANIC_UI_MODULE, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  using Entry = const LV2UI_Descriptor* (*)(uint32_t);
+  auto entry = reinterpret_cast<Entry>(dlsym(module, "lv2ui_descriptor"));
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry(1), nullptr);
+  const LV2UI_Descriptor* ui = entry(0);
+  const auto idle = static_cast<const LV2UI_Idle_Interface*>(
+                      ui->extension_data(LV2_UI__idleInterface))
+                      ->idle;
+  const auto resize =
+    static_cast<const LV2UI_Resize*>(ui->extension_data(LV2_UI__resize));
+
+  int fds = 0;
+  for (int round = 0; round < 2; ++round) {
+    // The first round loads fonts, which stay cached in the process.
+    if (round == 1) {
+      fds = open_fds();
+    }
+    for (const Session& s : SESSIONS) {
+      SCOPED_TRACE(s.name);
+      if (s.dpi) {
+        const std::string resources = "Xft.dpi:\t" + std::to_string(s.dpi);
+        const auto* text =
+          reinterpret_cast<const unsigned char*>(resources.data());
+        XChangeProperty(display,
+                        root,
+                        XA_RESOURCE_MANAGER,
+                        XA_STRING,
+                        8,
+                        PropModeReplace,
+                        text,
+                        static_cast<int>(resources.size()));
+      } else {
+        XDeleteProperty(display, root, XA_RESOURCE_MANAGER);
+      }
+      const Window parent =
+        XCreateSimpleWindow(display, root, 0, 0, 400, 700, 0, 0, 0);
+      XMapWindow(display, parent);
+      XSync(display, False);
+
+      float scale = s.scale, rate = 48000.0f;
+      int32_t block = s.block;
+      LV2_Options_Option options[] = {
+        { LV2_OPTIONS_INSTANCE, 0, 4, sizeof rate, 1, &rate },
+        { LV2_OPTIONS_INSTANCE, 0, 5, sizeof block, 2, &block },
+        { LV2_OPTIONS_INSTANCE, 0, 3, sizeof scale, 1, &scale },
+        { LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr },
+      };
+      if (s.scale == 0.0f) {
+        options[2] = options[3];
+      }
+      LV2_URID_Map map{ nullptr, map_uri };
+      LV2UI_Resize host_resize{ nullptr, record_size };
+      const LV2_Feature features[] = {
+        { LV2_UI__parent, reinterpret_cast<void*>(parent) },
+        { LV2_UI__resize, &host_resize },
+        { LV2_URID__map, &map },
+        { LV2_OPTIONS__options, options },
+        { LV2_UI__idleInterface, nullptr },
+      };
+      const LV2_Feature* list[] = { &features[0], &features[1], &features[2],
+                                    &features[3], &features[4], nullptr };
+      writes.clear();
+      LV2UI_Widget widget = nullptr;
+      LV2UI_Handle handle =
+        ui->instantiate(ui,
+                        "http://tolvanic.org/oss/lv2/tolvanic",
+                        "/",
+                        record_write,
+                        nullptr,
+                        &widget,
+                        list);
+      ASSERT_NE(handle, nullptr);
+      const auto window = reinterpret_cast<Window>(widget);
+      XWindowAttributes attributes{};
+      XGetWindowAttributes(display, window, &attributes);
+      EXPECT_EQ(asked.width, s.size.width);
+      EXPECT_EQ(asked.height, s.size.height);
+      EXPECT_EQ(attributes.width, s.size.width);
+      EXPECT_EQ(attributes.height, s.size.height);
+
+      for (uint32_t port = 2; port <= 4; ++port) {
+        const float reading = 0.2f * static_cast<float>(port);
+        ui->port_event(handle, port, sizeof reading, 0, &reading);
+      }
+      if (s.click != Click::none) {
+        const Layout layout = layout_for(s.size.width, s.size.height, 1.0);
+        const Rect& r = s.click == Click::bar ? layout.bar : layout.readout;
+        XEvent press{};
+        press.xbutton.type = ButtonPress;
+        press.xbutton.window = window;
+        press.xbutton.x = static_cast<int>(r.x + r.width / 2.0);
+        press.xbutton.y = static_cast<int>(r.y + r.height / 2.0);
+        press.xbutton.button =
+          s.click == Click::readout_right ? Button3 : Button1;
+        XSendEvent(display, window, False, ButtonPressMask, &press);
+      }
+      XFlush(display);
+      if (s.orphaned) {
+        // Requests of the UI's own that reach its window, now gone, fail on
+        // its connection and must not reach this host's error handler.
+        idle(handle);
+        XDestroyWindow(display, parent);
+        XSync(display, False);
+        resize->ui_resize(handle, 200, 400);
+      }
+      const int wait_ms =
+        s.hold_ms > 0.0 ? static_cast<int>(s.hold_ms) + 500 : 50;
+      for (auto until = Clock::now() + std::chrono::milliseconds(wait_ms);
+           Clock::now() < until;) {
+        idle(handle);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+      ui->cleanup(handle);
+      // Calls that reach a UI after cleanup (jalv's timer may fire once more
+      // while its window is torn down) carry a null handle.
+      ui->port_event(nullptr, 2, sizeof scale, 0, &scale);
+      EXPECT_EQ(idle(nullptr), 0);
+
+      if (!s.orphaned) {
+        Window up, *children = nullptr;
+        unsigned count = 0;
+        XQueryTree(display, parent, &up, &up, &children, &count);
+        XFree(children);
+        EXPECT_EQ(count, 0u) << "the UI's window outlived cleanup";
+        XDestroyWindow(display, parent);
+      }
+      XSync(display, False);
+      if (s.hold_ms == 0.0) {
+        EXPECT_TRUE(writes.empty());
+        continue;
+      }
+      // The reset port alone, raised and held for a run to see, lowered.
+      ASSERT_EQ(writes.size(), 2u);
+      EXPECT_EQ(writes[0].port, 1u);
+      EXPECT_EQ(writes[0].value, 1.0f);
+      EXPECT_EQ(writes[1].port, 1u);
+      EXPECT_EQ(writes[1].value, 0.0f);
+      const std::chrono::duration<double, std::milli> held =
+        writes[1].at - writes[0].at;
+      EXPECT_GE(held.count(), s.hold_ms);
+      EXPECT_LT(held.count(), s.hold_ms + 400.0); // a busy machine is slow
+    }
+  }
+  EXPECT_EQ(open_fds(), fds) << "file descriptors (X connections) leaked";
+  EXPECT_EQ(host_x_errors, 0);
+  XDeleteProperty(display, root, XA_RESOURCE_MANAGER);
+  XCloseDisplay(display);
+  dlclose(module);
+}
+
+} // namespace
