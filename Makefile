@@ -51,7 +51,7 @@ deb: deps
 	cd $(DEB_BUILD) && cpack -G DEB
 
 format:
-	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h tests/fuzz/*.cpp
+	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h tests/fuzz/*.cpp tests/host/*.cpp
 	clang-format -i tools/*.cpp tools/*.h
 	clang-format -i bench/*.cpp bench/*.h
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -55,26 +57,28 @@ protected:
     ASSERT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
   }
 
-  // Writes a float WAV file; sample(frame, channel) gives its samples.
+  // Writes a WAV file of float (or `encoding`) samples; sample(frame,
+  // channel) gives them.
   std::string write_wav(const std::string& name,
                         int channels,
                         double seconds,
-                        const std::function<float(int, int)>& sample)
+                        const std::function<double(int, int)>& sample,
+                        int encoding = SF_FORMAT_FLOAT)
   {
     const std::string path = dir + "/" + name;
     SF_INFO info{};
     info.samplerate = RATE;
     info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    info.format = SF_FORMAT_WAV | encoding;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
-    const int frames = static_cast<int>(seconds * RATE);
-    std::vector<float> data;
+    const int frames = static_cast<int>(std::lround(seconds * RATE));
+    std::vector<double> data;
     for (int f = 0; f < frames; ++f) {
       for (int c = 0; c < channels; ++c)
         data.push_back(sample(f, c));
     }
-    sf_writef_float(file, data.data(), frames);
+    sf_writef_double(file, data.data(), frames);
     sf_close(file);
     return path;
   }
@@ -139,10 +143,9 @@ protected:
   std::string dir;
 };
 
-float sine(double amplitude, double hz, int frame)
+double sine(double amplitude, double hz, int frame)
 {
-  return static_cast<float>(amplitude *
-                            std::sin(2.0 * M_PI * hz * frame / RATE));
+  return amplitude * std::sin(2.0 * M_PI * hz * frame / RATE);
 }
 
 double db(double linear)
@@ -217,6 +220,170 @@ TEST_F(MeterCli, DemoShowsTheFallThePeakHoldAndTheReset)
   EXPECT_NE(text.out.find("summary (dBFS)"), std::string::npos);
 }
 
+// What the command itself finds in a file's samples, found again here
+// from the same samples.
+struct Expected {
+  double peak = 0.0;
+  int peak_frame = -1;
+  double sum_squares = 0.0;
+  int finite = 0, nonfinite = 0, clipped = 0;
+};
+
+Expected expect(int frames, const std::function<double(int, int)>& sample)
+{
+  Expected e;
+  for (int f = 0; f < frames; ++f) {
+    // As the command reads it: a float.
+    const auto x = static_cast<double>(static_cast<float>(sample(f, 0)));
+    if (!std::isfinite(x)) {
+      ++e.nonfinite;
+      continue;
+    }
+    ++e.finite;
+    e.sum_squares += x * x;
+    e.clipped += std::fabs(x) >= 1.0 ? 1 : 0;
+    if (std::fabs(x) > e.peak) {
+      e.peak = std::fabs(x);
+      e.peak_frame = f;
+    }
+  }
+  return e;
+}
+
+// A batch of files that each hide something from the plug-in's readings:
+// a click in the last 10 ms, a peak ten samples before an infinity, a
+// double beyond float range, full-scale samples, a WAV cut short, a file
+// that is not there, and standard input. Each is reported whole, in the
+// order given, with its one line on stderr, whatever --jobs.
+TEST_F(MeterCli, BatchReportsEverySampleInOrder)
+{
+  const int frames = RATE + 720; // 1.015 s, not a multiple of 0.1 s
+  const int click = frames - 480, hidden = RATE / 2;
+  struct Made {
+    const char* name;
+    int encoding;
+    std::function<double(int, int)> sample;
+    const char* warning; // on stderr, after the file's name
+  };
+  const Made made[] = {
+    { "click.wav",
+      SF_FORMAT_FLOAT,
+      [&](int f, int) { return f == click ? 0.9 : sine(0.01, 1000, f); },
+      nullptr },
+    { "hidden.wav",
+      SF_FORMAT_FLOAT,
+      [&](int f, int) {
+        return f == hidden        ? -0.9
+               : f == hidden + 10 ? HUGE_VAL
+               : f == hidden + 99 ? std::nan("")
+                                  : sine(0.1, 440, f);
+      },
+      "2 non-finite samples (NaN, infinite or beyond float range), the "
+      "first at 0.500208 s on channel 1" },
+    { "wide.wav",
+      SF_FORMAT_DOUBLE,
+      [&](int f, int) {
+        return f == hidden ? 0.9 : f == hidden + 1 ? 1e39 : sine(0.1, 440, f);
+      },
+      "1 non-finite sample" },
+    { "loud.wav",
+      SF_FORMAT_FLOAT,
+      [&](int f, int) {
+        return f % 4800 == 7 ? -1.0 : f == 9000 ? 1.5 : sine(0.5, 997, f);
+      },
+      "peak 3.52 dBFS on channel 1 at 0.187500 s is above --fail-above -0.5" },
+  };
+  std::string args;
+  for (const Made& m : made)
+    args += " " + write_wav(m.name, 1, 1.015, m.sample, m.encoding);
+  // Half of its data cut off.
+  const std::string cut =
+    write_wav("cut.wav", 1, 1.0, [](int f, int) { return sine(0.5, 1000, f); });
+  struct stat whole {};
+  ASSERT_EQ(stat(cut.c_str(), &whole), 0);
+  ASSERT_EQ(truncate(cut.c_str(), whole.st_size - 4 * RATE / 2), 0);
+  args += " " + cut + " " + dir + "/missing.wav - <" + dir + "/click.wav";
+
+  const Outcome many = run("--json --fail-above -0.5 --jobs 4" + args);
+  const Outcome one = run("--json --fail-above -0.5 --jobs 1" + args);
+  EXPECT_EQ(many.status, 1) << "a file that cannot be read outranks 3";
+  EXPECT_EQ(one.out, many.out);
+  EXPECT_EQ(one.err, many.err);
+  const std::vector<std::string> lines = {
+    std::string("hidden.wav: ") + made[1].warning,
+    std::string("wide.wav: ") + made[2].warning,
+    std::string("loud.wav: ") + made[3].warning,
+    "cut.wav: ends after 24000 frames (0.500000 s) where its header "
+    "declares 48000 (1.000000 s)",
+    "missing.wav: No such file or directory",
+  };
+  std::istringstream err(many.err);
+  for (const std::string& expected : lines) {
+    std::string line;
+    std::getline(err, line);
+    EXPECT_NE(line.find(expected), std::string::npos) << line;
+  }
+  EXPECT_TRUE(err.peek() == EOF) << many.err;
+
+  // The JSON document read back through jq, one line per file.
+  std::ofstream(dir + "/batch.json") << many.out;
+  const Outcome table =
+    run("-r '.files[] | [.path, .error == null, .frames, (.per_channel[0] | "
+        ".peak_dbfs, .peak_time_s, .rms_dbfs, .nonfinite_samples, "
+        ".clipped_samples)] | map(tostring) | join(\" \")' " +
+          dir + "/batch.json",
+        "jq");
+  ASSERT_EQ(table.status, 0) << table.err;
+  std::istringstream rows(table.out);
+  for (size_t i = 0; i < 7; ++i) {
+    std::string path, read;
+    double frames_read = 0, peak_db = 0, time = 0, rms_db = 0;
+    int nonfinite = 0, clipped = 0;
+    rows >> path >> read >> frames_read >> peak_db >> time >> rms_db >>
+      nonfinite >> clipped;
+    SCOPED_TRACE(path);
+    const Made& m = made[i < 4 ? i : 0];
+    if (i == 4 || i == 5) { // cut short, or not there
+      EXPECT_EQ(read, i == 4 ? "true" : "false");
+      rows.clear();
+      rows.ignore(1 << 20, '\n');
+      continue;
+    }
+    const Expected e = expect(frames, m.sample);
+    EXPECT_EQ(read, "true");
+    EXPECT_EQ(frames_read, frames);
+    EXPECT_NEAR(peak_db, db(e.peak), 1e-4);
+    EXPECT_NEAR(time, static_cast<double>(e.peak_frame) / RATE, 1e-6);
+    EXPECT_NEAR(rms_db, 10.0 * std::log10(e.sum_squares / e.finite), 0.01);
+    EXPECT_EQ(nonfinite, e.nonfinite);
+    EXPECT_EQ(clipped, e.clipped);
+  }
+
+  // --fail-above both ways, on a file of its own.
+  const std::string click_path = dir + "/click.wav";
+  EXPECT_EQ(run("--summary --fail-above -0.9 " + click_path).status, 0);
+  EXPECT_EQ(run("--summary --fail-above -1 " + click_path).status, 3);
+  EXPECT_EQ(run("--summary --fail-above 6 " + dir + "/wide.wav").status, 3);
+}
+
+// The timeline ends with a row at the end of the file, whatever the
+// interval: the click in the last 10 ms shows.
+TEST_F(MeterCli, TimelineEndsAtTheEndOfTheFile)
+{
+  const int click = RATE + 240;
+  const std::string file = write_wav("click.wav", 1, 1.015, [&](int f, int) {
+    return f == click ? 0.9 : sine(0.01, 1000, f);
+  });
+  for (const char* interval : { "0.1", "2" }) {
+    SCOPED_TRACE(interval);
+    const std::vector<Row> rows =
+      csv("-i " + std::string(interval) + " " + file);
+    EXPECT_DOUBLE_EQ(rows.back().time, 1.015);
+    EXPECT_FLOAT_EQ(static_cast<float>(rows.back().peak), 0.9f);
+  }
+  EXPECT_NE(run(file).out.find("\n   1.015 "), std::string::npos);
+}
+
 TEST_F(MeterCli, PlotDrawsAPng)
 {
   const std::string png = dir + "/demo.png";
@@ -252,7 +419,10 @@ TEST_F(MeterCli, BadInputGetsOneLineAndAnExitStatus)
     { "-i 0", 2, "for --interval" },
     { "--reset-at x", 2, "invalid value 'x' for --reset-at" },
     { "--frobnicate", 2, "unknown option --frobnicate" },
-    { "a.wav b.wav", 2, "more than one file" },
+    { "--plot p.png a.wav b.wav", 2, "--plot draws one file, not 2" },
+    { "--json --csv", 2, "--json and --csv do not go together" },
+    { "--jobs 0", 2, "invalid value '0' for --jobs" },
+    { "--fail-above loud", 2, "invalid value 'loud' for --fail-above" },
     { "--plot " + dir + "/no/such/dir.png", 1, "No such file or directory" },
   };
   for (const Case& c : cases) {
@@ -301,6 +471,7 @@ TEST_F(MeterCli, PluginNotFoundSaysWhereItLooked)
                             "make install" }) {
     EXPECT_NE(result.err.find(part), std::string::npos) << result.err;
   }
+  EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << "lilv's lines";
 }
 
 } // namespace
