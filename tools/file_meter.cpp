@@ -66,10 +66,7 @@ bool Schedule::row_due(int64_t start, int64_t end) const
   return tick_frame(tick) <= end;
 }
 
-// Built twice, for the AVX2 vector unit where the CPU has one and for any
-// x86-64; both add in the same order, so they give the same sums.
-__attribute__((target_clones("avx2", "default"))) void
-SampleStats::add(const float* samples, int64_t count, int64_t first_frame)
+void SampleStats::add(const float* samples, int64_t count, int64_t first_frame)
 {
   // Magnitudes compared as bit patterns: for floats of one sign the order
   // of the patterns is the order of the values, infinity and NaN lie above
@@ -96,13 +93,14 @@ SampleStats::add(const float* samples, int64_t count, int64_t first_frame)
   const int64_t whole = bad == 0 ? count - count % 8 : 0;
   for (int64_t i = 0; i < whole; i += 8) {
     for (int64_t k = 0; k < 8; ++k) {
-      const double x = samples[i + k];
+      const auto x = static_cast<double>(samples[i + k]);
       sums[k] += x * x;
     }
   }
   for (int64_t i = whole; i < count; ++i) {
     const float x = samples[i];
-    const double counted = std::fabs(x) <= FLT_MAX ? x : 0.0f;
+    const auto counted =
+      static_cast<double>(std::fabs(x) <= FLT_MAX ? x : 0.0f);
     sums[0] += counted * counted;
   }
 
