@@ -108,7 +108,7 @@ public:
       if (!write_error_.empty()) throw WriteError(write_error_);
       if (options_.json) output_.direct(json_document_end());
     } catch (const WriteError& error) {
-      std::fprintf(stderr, "%s\n", error.what());
+      std::fprintf(stderr, "%s: %s\n", program_, error.what());
       return STATUS_ERROR;
     }
     if (failed_) return STATUS_ERROR;
@@ -150,9 +150,7 @@ private:
   void stop_writing(const WriteError& error)
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (write_error_.empty()) {
-      write_error_ = std::string(program_) + ": " + error.what();
-    }
+    if (write_error_.empty()) write_error_ = error.what();
     stop_ = true;
   }
 
