@@ -9,11 +9,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -185,23 +187,68 @@ TEST_F(MeterCli, SilenceReadsZeroEverywhere)
 TEST_F(MeterCli, ResetAtClearsThePeakHoldThere)
 {
   // Loud for 0.5 s, then quiet: the peak hold keeps the loud part until
-  // the reset at 0.7 s and shows only the quiet part after it.
+  // the reset and shows only the quiet part after it. Resets may come in
+  // any order, and one may fall on a block's first frame (0.768 s is frame
+  // 36864, 144 blocks of 256).
   const std::string file = write_wav("drop.wav", 1, 1.0, [](int f, int) {
     return sine(f < RATE / 2 ? 0.5 : 0.1, 1000.0, f);
   });
-  for (const Row& row : csv(file + " --reset-at 0.7 -i 0.05")) {
-    SCOPED_TRACE(row.time);
-    if (row.time < 0.7) {
-      EXPECT_EQ(row.peak, 0.5);
-    } else if (row.time > 0.71) {
-      EXPECT_NEAR(row.peak, 0.1, 1e-6);
+  const std::pair<const char*, double> cases[] = {
+    { "--reset-at 0.7", 0.7 },
+    { "--reset-at 2 --reset-at 0.9 --reset-at 0.7", 0.7 },
+    { "--reset-at 0.768", 0.768 },
+  };
+  for (const auto& [args, at] : cases) {
+    for (const Row& row : csv(file + " -i 0.05 " + args)) {
+      SCOPED_TRACE(testing::Message() << args << " at " << row.time);
+      if (row.time < at) {
+        EXPECT_EQ(row.peak, 0.5);
+      } else if (row.time > at + 256.0 / RATE) {
+        EXPECT_NEAR(row.peak, 0.1, 1e-6);
+      }
     }
   }
+}
+
+// The summary's three readings differ on the demo: the first crest of the
+// 1 kHz tone (frame 12) is the highest peak, the reset at 2.5 s leaves the
+// -20 dBFS burst in the final hold, and the RMS of the -6 dBFS tone stays
+// below its level.
+TEST_F(MeterCli, SummaryTellsPeakHoldAndRmsApart)
+{
+  const Outcome result = run("--summary --csv");
+  ASSERT_EQ(result.status, 0) << result.err;
+  std::istringstream lines(result.out);
+  std::string header, row;
+  std::getline(lines, header);
+  std::getline(lines, row);
+  EXPECT_EQ(header,
+            "channel,highest_peak,highest_peak_time_s,final_peak_hold,"
+            "highest_rms,rms,clipped_samples,nonfinite_samples");
+  int channel = 0;
+  double peak = 0, time = 0, hold = 0, highest_rms = 0, rms = 0;
+  ASSERT_EQ(std::sscanf(row.c_str(),
+                        "%d,%lf,%lf,%lf,%lf,%lf",
+                        &channel,
+                        &peak,
+                        &time,
+                        &hold,
+                        &highest_rms,
+                        &rms),
+            6)
+    << row;
+  EXPECT_EQ(peak, 0.5);
+  EXPECT_EQ(time, 0.00025);
+  EXPECT_NEAR(db(hold), -20.0, 0.01);
+  EXPECT_NEAR(db(highest_rms), db(0.5 / std::sqrt(2.0)), 0.3);
+  // 0.5 s at -9.03 dBFS and 1 s at -23.01 dBFS, over 3 s.
+  EXPECT_NEAR(rms, std::sqrt((0.5 * 0.125 + 1.0 * 0.005) / 3.0), 1e-4);
 }
 
 TEST_F(MeterCli, DemoShowsTheFallThePeakHoldAndTheReset)
 {
   const std::vector<Row> rows = csv("");
+  ASSERT_FALSE(rows.empty());
   const auto at = [&](double t) {
     for (const Row& row : rows) {
       if (row.time >= t) return row;
@@ -390,6 +437,46 @@ TEST_F(MeterCli, PlotDrawsAPng)
   const Outcome result = run("--summary --plot " + png);
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(read_file(png).substr(0, 8), "\x89PNG\r\n\x1a\n");
+
+  // A stand-in gnuplot that keeps what it is given: each series is drawn
+  // from the column that holds its reading, up to the end of the file.
+  ASSERT_EQ(std::system(("mkdir " + dir + "/bin").c_str()), 0);
+  std::ofstream(dir + "/bin/gnuplot")
+    << "#!/bin/sh\ncat >\"$0.in\"\necho stand-in\n";
+  ASSERT_EQ(std::system(("chmod +x " + dir + "/bin/gnuplot").c_str()), 0);
+  const std::string program = "PATH=" + dir + "/bin:$PATH " TOLVANIC_METER;
+  ASSERT_EQ(run("--summary --plot " + png, program.c_str()).status, 0);
+  EXPECT_EQ(read_file(png), "stand-in\n");
+  std::istringstream script(read_file(dir + "/bin/gnuplot.in"));
+  std::map<std::string, int> column; // series title to data column
+  std::vector<std::vector<double>> rows;
+  for (std::string line; std::getline(script, line);) {
+    const size_t use = line.find("column("), title = line.find("title '");
+    if (use != std::string::npos && title != std::string::npos) {
+      const std::string name =
+        line.substr(title + 7, line.find('\'', title + 7) - title - 7);
+      column[name] = std::atoi(line.c_str() + use + 7);
+    }
+    std::istringstream numbers(line);
+    std::vector<double> row;
+    for (double x = 0; numbers >> x;)
+      row.push_back(x);
+    if (row.size() == 4) rows.push_back(row);
+  }
+  ASSERT_EQ(column.size(), 3U);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.back()[0], 3.0);
+  // At 1.9 s, 1.4 s into the silence: the hold keeps the tone's -6.02
+  // dBFS, the level has fallen 21 dB, the RMS further still.
+  const auto at = std::find_if(
+    rows.begin(), rows.end(), [](const auto& r) { return r[0] >= 1.9; });
+  ASSERT_NE(at, rows.end());
+  const auto reading = [&](const char* name) {
+    return (*at)[static_cast<size_t>(column[name] - 1)];
+  };
+  EXPECT_NEAR(reading("peak hold"), -6.02, 0.01);
+  EXPECT_NEAR(reading("level"), -6.02 - 15.0 * 1.4, 0.5);
+  EXPECT_LT(reading("RMS"), -40.0);
 }
 
 TEST_F(MeterCli, BadInputGetsOneLineAndAnExitStatus)
@@ -424,14 +511,23 @@ TEST_F(MeterCli, BadInputGetsOneLineAndAnExitStatus)
     { "--jobs 0", 2, "invalid value '0' for --jobs" },
     { "--fail-above loud", 2, "invalid value 'loud' for --fail-above" },
     { "--plot " + dir + "/no/such/dir.png", 1, "No such file or directory" },
+    { "--plot /dev/full", 1, "/dev/full: No space left on device" },
+    { "--summary >/dev/full", 1, "standard output: No space left on device" },
+    { "--json >/dev/full", 1, "standard output: No space left on device" },
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
-    const Outcome result = run(c.args);
+    // In a subshell, so that a case may send stdout elsewhere.
+    const Outcome result = run(c.args + ")", "(" TOLVANIC_METER);
     EXPECT_EQ(result.status, c.status);
     EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
     EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
     EXPECT_EQ(result.err.rfind("tolvanic-meter: ", 0), 0U) << result.err;
+  }
+  // The bounds themselves are accepted.
+  for (const char* args :
+       { "--reset-at 0", "-i 0.001", "-b 1", "-b 1048576" }) {
+    EXPECT_EQ(run(std::string(args) + " --summary").status, 0) << args;
   }
 }
 
