@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc)
 URI := http://tolvanic.org/oss/lv2/tolvanic
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check demo install install-user uninstall deb format clean fuzz bench bench-peers
+.PHONY: all deps configure build check demo install install-user uninstall deb format clean fuzz bench bench-peers bench-files
 
 all: build
 
@@ -76,3 +76,9 @@ bench: build
 bench-peers: build
 	bash scripts/install-deps peers
 	bash bench/peers.sh $(BUILD)
+
+# tolvanic-meter against sox and ffmpeg on an hour of audio (LONG_SECONDS),
+# with the files made once into $(BUILD)/bench-files.
+bench-files: build
+	bash scripts/install-deps files
+	bash bench/files.sh $(BUILD)
