@@ -119,19 +119,21 @@ int64_t declared_frames(SNDFILE* file, const SF_INFO& info)
         : 0;
     if (found >= 1) {
       if (declared == 0xFFFFFFFFULL) return -1;
-      if (found < 2 || present == 0) break;
-      // The frames present, scaled to the bytes declared.
-      return std::llround(static_cast<double>(info.frames) *
-                          static_cast<double>(declared) /
-                          static_cast<double>(present));
+      if (found < 2 || info.frames <= 0) break;
+      // The bytes declared over the bytes a frame takes; the data present
+      // may end in part of a frame.
+      const auto frames = static_cast<unsigned long long>(info.frames);
+      return static_cast<int64_t>(declared / (present / frames));
     }
     if (major == SF_FORMAT_AIFF &&
         std::sscanf(line.c_str(), " Frames : %llu", &declared) == 1) {
       return static_cast<int64_t>(declared);
     }
   }
-  // libsndfile gives the largest count it can hold for an unknown length.
-  return info.frames > 0 && info.frames < SF_COUNT_MAX
+  // Other formats read from a pipe may declare anything; libsndfile gives
+  // the largest count it can hold for an unknown length.
+  const bool trusted = info.seekable || riff || major == SF_FORMAT_AIFF;
+  return trusted && info.frames > 0 && info.frames < SF_COUNT_MAX
            ? static_cast<int64_t>(info.frames)
            : -1;
 }
@@ -325,8 +327,12 @@ std::unique_ptr<AudioSource> open_sound_file(const std::string& path)
     file = sf_open_fd(fd, SFM_READ, &info, standard_input ? SF_FALSE : SF_TRUE);
   }
   if (!file) {
-    throw std::runtime_error(name + ": not an audio file libsndfile can " +
-                             "decode (" + sf_strerror(nullptr) + ")");
+    throw std::runtime_error(
+      name + ": not an audio file libsndfile can decode (" +
+      sf_strerror(nullptr) + ")" +
+      (S_ISREG(status.st_mode) ? ""
+                               : "; from a pipe it cannot read every "
+                                 "format (FLAC, CAF): give the file's name"));
   }
   if (info.channels < 1 || info.samplerate < 1) {
     sf_close(file);
