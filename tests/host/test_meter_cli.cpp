@@ -97,6 +97,20 @@ protected:
     return result;
   }
 
+  // The values jq's `filter` picks from a JSON document, one line per
+  // array it yields, joined by spaces; jq fails on a document that is not
+  // valid JSON.
+  std::string jq(const std::string& json, const std::string& filter)
+  {
+    std::ofstream(dir + "/document.json") << json;
+    const Outcome table =
+      run("-r '" + filter + " | map(tostring) | join(\" \")' " + dir +
+            "/document.json",
+          "jq");
+    EXPECT_EQ(table.status, 0) << table.err;
+    return table.out;
+  }
+
   // Runs with --csv and parses the rows, checking the header, the field
   // count and that time never goes back.
   std::vector<Row> csv(const std::string& args)
@@ -376,15 +390,11 @@ TEST_F(MeterCli, BatchReportsEverySampleInOrder)
   EXPECT_TRUE(err.peek() == EOF) << many.err;
 
   // The JSON document read back through jq, one line per file.
-  std::ofstream(dir + "/batch.json") << many.out;
-  const Outcome table =
-    run("-r '.files[] | [.path, .error == null, .frames, (.per_channel[0] | "
-        ".peak_dbfs, .peak_time_s, .rms_dbfs, .nonfinite_samples, "
-        ".clipped_samples)] | map(tostring) | join(\" \")' " +
-          dir + "/batch.json",
-        "jq");
-  ASSERT_EQ(table.status, 0) << table.err;
-  std::istringstream rows(table.out);
+  std::istringstream rows(
+    jq(many.out,
+       ".files[] | [.path, .error == null, .frames, (.per_channel[0] | "
+       ".peak_dbfs, .peak_time_s, .rms_dbfs, .nonfinite_samples, "
+       ".clipped_samples)]"));
   for (size_t i = 0; i < 8; ++i) {
     std::string line;
     std::getline(rows, line);
@@ -469,14 +479,10 @@ TEST_F(MeterCli, ManyChannelsInLargeBlocksAreMeteredAGroupAtATime)
                                      SF_FORMAT_PCM_16);
   const Outcome json = run("--json -b 1048576 " + file);
   ASSERT_EQ(json.status, 0) << json.err;
-  std::ofstream(dir + "/five.json") << json.out;
-  const Outcome table =
-    run("-r '.files[0].per_channel[] | [.peak_dbfs, .peak_time_s, "
-        ".final_peak_hold_dbfs, .rms_dbfs] | map(tostring) | join(\" \")' " +
-          dir + "/five.json",
-        "jq");
-  ASSERT_EQ(table.status, 0) << table.err;
-  std::istringstream rows(table.out);
+  std::istringstream rows(
+    jq(json.out,
+       ".files[0].per_channel[] | [.peak_dbfs, "
+       ".peak_time_s, .final_peak_hold_dbfs, .rms_dbfs]"));
   for (int c = 0; c < 5; ++c) {
     SCOPED_TRACE(c);
     double peak = 0, time = 0, hold = 0, rms = 0;
