@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc)
 URI := http://tolvanic.org/oss/lv2/tolvanic
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check demo install install-user uninstall deb format clean fuzz bench bench-peers
+.PHONY: all deps configure build check demo install install-user uninstall deb format clean fuzz bench bench-peers bench-files
 
 all: build
 
@@ -53,7 +53,7 @@ deb: deps
 	cd $(DEB_BUILD) && cpack -G DEB
 
 format:
-	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h tests/fuzz/*.cpp tests/ui/*.cpp
+	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h tests/fuzz/*.cpp tests/host/*.cpp tests/ui/*.cpp
 	clang-format -i tools/*.cpp tools/*.h
 	clang-format -i bench/*.cpp bench/*.h
 
@@ -78,3 +78,9 @@ bench: build
 bench-peers: build
 	bash scripts/install-deps peers
 	bash bench/peers.sh $(BUILD)
+
+# tolvanic-meter against sox and ffmpeg on an hour of audio (LONG_SECONDS),
+# with the files made once into $(BUILD)/bench-files.
+bench-files: build
+	bash scripts/install-deps files
+	bash bench/files.sh $(BUILD)

@@ -33,18 +33,22 @@ TEST(Entry, NoExtensionData)
 
 TEST(Instance, StartsAtRateWithRoundedCoefficientAndZeroes)
 {
+  // The coefficient is 9.72 / rate in double, rounded once to float. The
+  // rates where a float division would round differently (50 kHz, 37.8
+  // kHz, 100 Hz) tell the two apart.
   struct Case {
     double rate;
     float rms_coeff;
   };
-  for (const Case c :
-       { Case{ 48000.0, 2.025e-4f }, Case{ 44100.0, 2.2040816e-4f } }) {
+  for (const Case c : { Case{ 48000.0, 0x1.a8ac5cp-13f },
+                        Case{ 44100.0, 0x1.ce3abcp-13f },
+                        Case{ 50000.0, 0x1.97afb4p-13f },
+                        Case{ 37800.0, 0x1.0da242p-12f },
+                        Case{ 100.0, 0x1.8e2196p-4f } }) {
     SCOPED_TRACE(c.rate);
     TestMeter meter(c.rate);
     Meter& m = meter.state();
     EXPECT_EQ(m.rate, static_cast<float>(c.rate));
-    EXPECT_EQ(m.rms_coeff, static_cast<float>(9.72 / c.rate));
-    EXPECT_FLOAT_EQ(m.rms_coeff, c.rms_coeff);
 
     // Everything but the rate and the coefficient is zero.
     Meter expected{};
@@ -55,6 +59,11 @@ TEST(Instance, StartsAtRateWithRoundedCoefficientAndZeroes)
     expected.rate = m.rate;
     expected.rms_coeff = m.rms_coeff;
     EXPECT_EQ(std::memcmp(&m, &expected, sizeof m), 0);
+
+    // One full-scale sample takes the mean square from 0 to the
+    // coefficient itself, and the RMS port shows its square root.
+    meter.run(constant(1, 1.0f));
+    EXPECT_EQ(meter.rms, std::sqrt(c.rms_coeff));
   }
 }
 

@@ -83,14 +83,16 @@ TEST(Falloff, CachedPerBlockLength)
   EXPECT_EQ(m.falloff, 0.0f);
   EXPECT_EQ(m.level, 0.0f); // 0 * (0 + 1e-20)
 
-  const uint32_t lengths[] = { 256, 256, 128, 256 };
-  const bool recomputed[] = { true, false, true, true };
-  for (size_t i = 0; i < 4; ++i) {
-    SCOPED_TRACE(i);
-    m.falloff = 0.5f; // survives only if the cache is reused
-    meter.run(constant(lengths[i], 0.0f));
-    EXPECT_EQ(m.falloff_samples, lengths[i]);
-    EXPECT_EQ(m.falloff, recomputed[i] ? factor(lengths[i]) : 0.5f);
+  // Lengths that come back after others: each block falls by its own
+  // length's factor, as if computed afresh, never by a stale one.
+  meter.run(constant(1, 1.0f));
+  const uint32_t lengths[] = { 256, 256, 128, 256, 1, 1, 4096, 128 };
+  for (const uint32_t n : lengths) {
+    SCOPED_TRACE(n);
+    const float before = m.level;
+    meter.run(constant(n, 0.0f));
+    EXPECT_EQ(m.falloff_samples, n);
+    EXPECT_EQ(m.level, factor(n) * (before + 1e-20f));
   }
 }
 
@@ -128,6 +130,7 @@ TEST(Samples, InfinitiesAndOverflowZeroTheAffectedMeters)
     { "+inf", { 0.5f, INF, 0.25f }, 0.0f },
     { "-inf", { -INF, 0.5f }, 0.0f },
     { "square overflows", { 3e38f, 0.1f }, 3e38f },
+    { "largest finite", { 0.25f, -3.4028235e38f }, 3.4028235e38f },
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -8,18 +8,23 @@
 #include <vector>
 
 struct Options {
-  std::string file; // empty: the built-in demonstration signal
+  std::vector<std::string> files; // none: the built-in demonstration signal
   uint32_t block_size = 256;
   double interval = 0.1; // seconds between timeline rows
   std::vector<double> reset_times;
   bool summary_only = false;
   bool csv = false;
+  bool json = false;
   std::string plot_file;
+  unsigned jobs = 0; // 0: as many as the machine has CPUs
+  bool fail_above_set = false;
+  double fail_above = 0.0; // dBFS
   bool help = false;
+  bool version = false;
 };
 
 // Parses argv; throws std::invalid_argument with a one-line message on a
-// bad option or value.
+// bad option or value, or options that do not go together.
 Options parse_options(int argc, char** argv);
 
 void print_help(const char* program);

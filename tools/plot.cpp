@@ -3,7 +3,8 @@
 
 #include "report.h"
 
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,8 +62,34 @@ Plot::Plot(std::string png, std::string title, int channels)
   }
   // A gnuplot that dies early must give an error, not kill us by SIGPIPE.
   std::signal(SIGPIPE, SIG_IGN);
-  gnuplot_ = popen("gnuplot", "w");
-  if (!gnuplot_) throw std::runtime_error("cannot start gnuplot");
+  drawn_ = std::tmpfile();
+  int commands[2] = { -1, -1 };
+  if (!drawn_ || pipe2(commands, O_CLOEXEC) != 0) {
+    if (drawn_) std::fclose(drawn_);
+    throw std::runtime_error(std::string("cannot start gnuplot: ") +
+                             std::strerror(errno));
+  }
+  // gnuplot reads the pipe, draws into the temporary file and says nothing
+  // on stderr: the one line about a failure is ours.
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, commands[0], STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, fileno(drawn_), STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(
+    &actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  char name[] = "gnuplot";
+  char* argv[] = { name, nullptr };
+  const int failed =
+    posix_spawnp(&pid_, name, &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(commands[0]);
+  if (failed != 0) {
+    close(commands[1]);
+    std::fclose(drawn_);
+    throw std::runtime_error(std::string("cannot start gnuplot: ") +
+                             std::strerror(failed));
+  }
+  gnuplot_ = fdopen(commands[1], "w");
   std::fprintf(gnuplot_, "$readings << EOD\n");
 }
 
@@ -70,8 +97,37 @@ Plot::~Plot()
 {
   // Metering failed before the plot was drawn: leave no empty PNG behind.
   if (gnuplot_) {
-    pclose(gnuplot_);
+    stop_gnuplot();
     if (created_) std::remove(png_.c_str());
+  }
+  std::fclose(drawn_);
+}
+
+int Plot::stop_gnuplot()
+{
+  std::fclose(gnuplot_);
+  gnuplot_ = nullptr;
+  int status = 0;
+  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  return status;
+}
+
+void Plot::copy_to_png()
+{
+  std::rewind(drawn_);
+  std::FILE* png = std::fopen(png_.c_str(), "wb");
+  if (!png) throw std::runtime_error(png_ + ": " + std::strerror(errno));
+  char buffer[65536];
+  size_t got = 0;
+  bool written = true;
+  while (written && (got = std::fread(buffer, 1, sizeof buffer, drawn_)) > 0)
+    written = std::fwrite(buffer, 1, got, png) == got;
+  written = std::fclose(png) == 0 && written;
+  if (!written) {
+    const int error = errno;
+    if (created_) std::remove(png_.c_str());
+    throw std::runtime_error(png_ + ": " + std::strerror(error));
   }
 }
 
@@ -107,7 +163,6 @@ void Plot::finish()
     "} else {\n"
     "  set terminal png size 960,%d noenhanced\n"
     "}\n"
-    "set output %s\n"
     "set multiplot layout %d,1 title %s\n"
     "set yrange [%g:%g]\n"
     "set ylabel 'dBFS'\n"
@@ -122,22 +177,27 @@ void Plot::finish()
     "hold',\\\n"
     "       '' using 1:(column(4 + 3 * c)) with lines lw 2 title 'RMS'\n"
     "}\n"
-    "unset multiplot\n"
-    "set output\n",
+    "unset multiplot\n",
     height,
     height,
-    quoted(png_).c_str(),
     channels_,
     quoted(title_).c_str(),
     bottom,
     top,
     channels_ - 1);
-  const int status = pclose(gnuplot_);
-  gnuplot_ = nullptr;
-  struct stat drawn {};
-  if (status != 0 || stat(png_.c_str(), &drawn) != 0 || drawn.st_size == 0) {
-    throw std::runtime_error(
-      "gnuplot failed to draw " + png_ + " (exit status " +
-      std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")");
+  const bool fed = std::fflush(gnuplot_) == 0;
+  const int status = stop_gnuplot();
+  const bool drew =
+    std::fseek(drawn_, 0, SEEK_END) == 0 && std::ftell(drawn_) > 0;
+  if (!fed || status != 0 || !drew) {
+    if (created_) std::remove(png_.c_str());
+    const std::string how =
+      WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
+      : WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status))
+                            : "status " + std::to_string(status);
+    throw std::runtime_error("gnuplot failed to draw " + png_ + " (" + how +
+                             (fed ? "" : ", it stopped reading") +
+                             (drew ? "" : ", it drew nothing") + ")");
   }
+  copy_to_png();
 }

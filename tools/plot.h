@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: ISC
 // Draws the readings over time into a PNG with gnuplot, fed through a
 // pipe: the rows go to gnuplot as they come, so nothing piles up here.
+// gnuplot draws into a temporary file, which is copied to the PNG at the
+// end, so that a write error there is ours to see and explain.
 #ifndef TOLVANIC_TOOLS_PLOT_H
 #define TOLVANIC_TOOLS_PLOT_H
 
 #include "plugin_host.h"
+
+#include <sys/types.h>
 
 #include <cstdio>
 #include <string>
@@ -25,11 +29,16 @@ public:
   void finish();
 
 private:
+  int stop_gnuplot(); // returns its wait status
+  void copy_to_png();
+
   std::string png_;
   std::string title_;
   int channels_;
-  std::FILE* gnuplot_ = nullptr;
-  bool created_ = false; // the PNG did not exist before
+  std::FILE* gnuplot_ = nullptr; // its standard input
+  pid_t pid_ = -1;
+  std::FILE* drawn_ = nullptr; // its standard output, a temporary file
+  bool created_ = false;       // the PNG did not exist before
 
   double lowest_db_ = 0.0;
   double highest_db_ = -200.0;

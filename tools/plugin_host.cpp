@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: ISC
 #include "plugin_host.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -42,6 +43,31 @@ void make_lv2_path_absolute()
   setenv("LV2_PATH", absolute.c_str(), 1);
 }
 
+// lilv reports every bundle it cannot read on stderr, several lines each;
+// the command's own one-line message says what matters, so lilv's are
+// kept out of the way while it loads.
+class QuietStderr {
+public:
+  QuietStderr()
+    : saved_(dup(STDERR_FILENO))
+  {
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+    if (null >= 0) close(null);
+  }
+  ~QuietStderr()
+  {
+    if (saved_ < 0) return;
+    dup2(saved_, STDERR_FILENO);
+    close(saved_);
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+  int saved_;
+};
+
 float node_float(const LilvNode* node, float otherwise)
 {
   return node && lilv_node_is_float(node) ? lilv_node_as_float(node)
@@ -51,8 +77,9 @@ float node_float(const LilvNode* node, float otherwise)
 } // namespace
 
 PluginHost::PluginHost(const std::vector<std::string>& fallback_dirs)
-  : world_(lilv_world_new())
 {
+  const QuietStderr quiet;
+  world_ = lilv_world_new();
   uri_ = lilv_new_uri(world_, PLUGIN_URI);
   std::string looked = searched_path();
   make_lv2_path_absolute();
@@ -71,13 +98,38 @@ PluginHost::PluginHost(const std::vector<std::string>& fallback_dirs)
       "); install it with 'make install' or 'make install-user', or set "
       "LV2_PATH to the folder that holds tolvanic.lv2");
   }
-  map_ports();
+  try {
+    map_ports();
+    // Loads the module on this thread and keeps it loaded: it sets
+    // flush-to-zero on the thread that loads it, and the metering threads,
+    // started later, inherit that mode, so every --jobs reads alike.
+    loaded_ = lilv_plugin_instantiate(plugin_, 48000.0, nullptr);
+    if (!loaded_) throw std::runtime_error("the plug-in failed to instantiate");
+  } catch (...) {
+    lilv_node_free(uri_);
+    lilv_world_free(world_);
+    throw;
+  }
 }
 
 PluginHost::~PluginHost()
 {
+  lilv_instance_free(loaded_);
   lilv_node_free(uri_);
   lilv_world_free(world_);
+}
+
+LilvInstance* PluginHost::instantiate(double rate) const
+{
+  // lilv loads a plug-in's data lazily into the shared world.
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return lilv_plugin_instantiate(plugin_, rate, nullptr);
+}
+
+void PluginHost::release(LilvInstance* instance) const
+{
+  const std::lock_guard<std::mutex> lock(mutex_);
+  lilv_instance_free(instance);
 }
 
 const LilvPlugin* PluginHost::find_in(const std::string& folder)
@@ -149,16 +201,14 @@ void PluginHost::map_ports()
   }
 }
 
-ChannelMeter::ChannelMeter(const PluginHost& host,
-                           double rate,
-                           uint32_t block_size)
-  : input_(block_size, 0.0f)
+ChannelMeter::ChannelMeter(const PluginHost& host, double rate)
+  : host_(host)
+  , input_port_(host.ports().input)
 {
   const PortMap& ports = host.ports();
-  instance_ = lilv_plugin_instantiate(host.plugin(), rate, nullptr);
+  instance_ = host.instantiate(rate);
   if (!instance_) throw std::runtime_error("the plug-in failed to instantiate");
   readings_ = ports.defaults;
-  lilv_instance_connect_port(instance_, ports.input, input_.data());
   lilv_instance_connect_port(instance_, ports.reset, &reset_);
   lilv_instance_connect_port(instance_, ports.level, &readings_.level);
   lilv_instance_connect_port(instance_, ports.peak, &readings_.peak);
@@ -169,11 +219,13 @@ ChannelMeter::ChannelMeter(const PluginHost& host,
 ChannelMeter::~ChannelMeter()
 {
   lilv_instance_deactivate(instance_);
-  lilv_instance_free(instance_);
+  host_.release(instance_);
 }
 
-void ChannelMeter::run(uint32_t frames, bool reset)
+void ChannelMeter::run(const float* input, uint32_t frames, bool reset)
 {
+  // The plug-in only reads its input; LV2 passes every port as void*.
+  lilv_instance_connect_port(instance_, input_port_, const_cast<float*>(input));
   reset_ = reset ? 1.0f : 0.0f;
   lilv_instance_run(instance_, frames);
 }

@@ -7,6 +7,7 @@
 #include <lilv/lilv.h>
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,8 @@ class PluginHost {
 public:
   // Loads LV2_PATH (or lilv's default path); when the plug-in is not there,
   // each folder of fallback_dirs in turn. Throws std::runtime_error with a
-  // message saying where it looked.
+  // message saying where it looked. Meant for the main thread, before any
+  // other starts.
   explicit PluginHost(const std::vector<std::string>& fallback_dirs);
   ~PluginHost();
   PluginHost(const PluginHost&) = delete;
@@ -37,6 +39,10 @@ public:
   const PortMap& ports() const { return ports_; }
   std::string bundle_path() const;
 
+  // Instances may be made and freed on any thread.
+  LilvInstance* instantiate(double rate) const;
+  void release(LilvInstance* instance) const;
+
 private:
   const LilvPlugin* find_in(const std::string& folder);
   void map_ports();
@@ -45,25 +51,26 @@ private:
   LilvNode* uri_ = nullptr;
   const LilvPlugin* plugin_ = nullptr;
   PortMap ports_;
+  LilvInstance* loaded_ = nullptr;
+  mutable std::mutex mutex_;
 };
 
-// One plug-in instance metering one channel, with its own port buffers.
+// One plug-in instance metering one channel, with its own control ports.
 class ChannelMeter {
 public:
-  ChannelMeter(const PluginHost& host, double rate, uint32_t block_size);
+  ChannelMeter(const PluginHost& host, double rate);
   ~ChannelMeter();
   ChannelMeter(const ChannelMeter&) = delete;
   ChannelMeter& operator=(const ChannelMeter&) = delete;
 
-  // The buffer the caller fills with up to block_size samples.
-  float* input() { return input_.data(); }
   // Runs one block of `frames` samples, the reset control raised or not.
-  void run(uint32_t frames, bool reset);
+  void run(const float* input, uint32_t frames, bool reset);
   Readings readings() const { return readings_; }
 
 private:
+  const PluginHost& host_;
+  uint32_t input_port_;
   LilvInstance* instance_ = nullptr;
-  std::vector<float> input_;
   float reset_ = 0.0f; // idles at 0, so that raising it is an edge
   Readings readings_;
 };

@@ -1,50 +1,64 @@
 // SPDX-License-Identifier: ISC
 // What tolvanic-meter prints: the timeline rows (text, with bars on a
-// terminal, or CSV), the summary per channel and a progress indicator.
+// terminal, or CSV), the summary per channel (text, CSV or JSON) and a
+// progress indicator. Everything but the progress is formatted into
+// strings, which the caller writes in the order the files were given.
 #ifndef TOLVANIC_TOOLS_REPORT_H
 #define TOLVANIC_TOOLS_REPORT_H
 
+#include "file_meter.h"
 #include "plugin_host.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 // A linear amplitude in dBFS; 0 gives -infinity.
-double to_dbfs(float amplitude);
+double to_dbfs(double amplitude);
+inline double to_dbfs(float amplitude)
+{
+  return to_dbfs(static_cast<double>(amplitude));
+}
+
+// A field for a CSV line, quoted when it must be.
+std::string csv_field(const std::string& text);
 
 class Timeline {
 public:
-  Timeline(std::FILE* out, bool csv, bool bars);
-  void header(int channels);
-  void row(double seconds, const std::vector<Readings>& channels);
+  // `csv_prefix` starts every CSV row (the file's column, when there are
+  // several files).
+  Timeline(bool csv, bool bars, std::string csv_prefix);
+  static std::string csv_header(bool file_column);
+  std::string header(int channels) const; // text only
+  void row(std::string& out,
+           double seconds,
+           const std::vector<Readings>& channels) const;
 
 private:
-  std::FILE* out_;
   bool csv_;
   bool bars_;
+  std::string csv_prefix_;
 };
 
-// Highest readings of one channel over the whole run.
-class ChannelSummary {
-public:
-  // `start` is the time of the block the readings follow.
-  void add(double start, const Readings& readings);
-  float highest_peak() const { return highest_peak_; }
-  double highest_peak_time() const { return highest_peak_time_; }
-  float final_peak() const { return final_peak_; }
-  float highest_rms() const { return highest_rms_; }
-
-private:
-  float highest_peak_ = 0.0f;
-  double highest_peak_time_ = 0.0;
-  float final_peak_ = 0.0f;
-  float highest_rms_ = 0.0f;
+// Everything the summary shows of one metered file.
+struct FileReport {
+  std::string path; // as given on the command line
+  double rate = 0.0;
+  int64_t frames = 0;
+  std::vector<ChannelResult> channels;
+  std::vector<std::string> warnings;
 };
 
-void print_summary(std::FILE* out,
-                   bool csv,
-                   const std::vector<ChannelSummary>& channels);
+std::string summary_text(const FileReport& file);
+std::string summary_csv_header(bool file_column);
+std::string summary_csv(const FileReport& file, const std::string& prefix);
+
+// One element of the JSON document's "files" array.
+std::string json_file(const FileReport& file);
+std::string json_error(const std::string& path, const std::string& message);
+std::string json_document_start(uint32_t block_size);
+std::string json_document_end();
 
 // A percentage (or the seconds done, when the length is unknown) rewritten
 // in place on a terminal.

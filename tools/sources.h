@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: ISC
-// Where the audio comes from: a sound file read through libsndfile, or the
-// built-in demonstration signal. Both are read block by block.
+// Where the audio comes from: a sound file read through libsndfile (or
+// standard input), or the built-in demonstration signal. Both are read in
+// chunks of interleaved frames.
 #ifndef TOLVANIC_TOOLS_SOURCES_H
 #define TOLVANIC_TOOLS_SOURCES_H
 
@@ -14,18 +15,31 @@ public:
   virtual ~AudioSource() = default;
   virtual int channels() const = 0;
   virtual double rate() const = 0;
-  // Total length in frames, or -1 when unknown.
+  // Length in frames, or -1 when unknown (a stream).
   virtual int64_t frames() const = 0;
+  // The length the file's header declares, or -1 when it declares none we
+  // can trust; a file cut short holds fewer frames than this.
+  virtual int64_t header_frames() const { return frames(); }
   virtual std::string description() const = 0;
   // Times at which the signal itself asks for a peak-hold reset.
   virtual std::vector<double> reset_times() const { return {}; }
-  // Reads up to `frames` interleaved frames; returns the number read, 0 at
+  // Reads up to `frames` frames and keeps channels [first, end): channel c
+  // goes to `samples + c * stride`. Returns the number of frames read, 0 at
   // the end. Throws std::runtime_error on a read error.
-  virtual int64_t read(float* interleaved, int64_t frames) = 0;
+  virtual int64_t read(float* samples,
+                       int64_t stride,
+                       int64_t frames,
+                       int first,
+                       int end) = 0;
+  // Whether seek() works: a pipe can be read only once.
+  virtual bool seekable() const = 0;
+  // Moves to `frame`; throws std::runtime_error when that fails.
+  virtual void seek(int64_t frame) = 0;
 };
 
-// Throws std::runtime_error with a one-line message when the file cannot be
-// opened or decoded, or has no channels or no sample rate.
+// `path` "-" is standard input. Throws std::runtime_error with a one-line
+// message when the file cannot be opened or decoded, or has no channels or
+// no sample rate.
 std::unique_ptr<AudioSource> open_sound_file(const std::string& path);
 
 std::unique_ptr<AudioSource> make_demo_signal();

@@ -5,13 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -55,26 +59,28 @@ protected:
     ASSERT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
   }
 
-  // Writes a float WAV file; sample(frame, channel) gives its samples.
+  // Writes a WAV file of float (or `encoding`) samples; sample(frame,
+  // channel) gives them.
   std::string write_wav(const std::string& name,
                         int channels,
                         double seconds,
-                        const std::function<float(int, int)>& sample)
+                        const std::function<double(int, int)>& sample,
+                        int encoding = SF_FORMAT_FLOAT)
   {
     const std::string path = dir + "/" + name;
     SF_INFO info{};
     info.samplerate = RATE;
     info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    info.format = SF_FORMAT_WAV | encoding;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
-    const int frames = static_cast<int>(seconds * RATE);
-    std::vector<float> data;
+    const int frames = static_cast<int>(std::lround(seconds * RATE));
+    std::vector<double> data;
     for (int f = 0; f < frames; ++f) {
       for (int c = 0; c < channels; ++c)
         data.push_back(sample(f, c));
     }
-    sf_writef_float(file, data.data(), frames);
+    sf_writef_double(file, data.data(), frames);
     sf_close(file);
     return path;
   }
@@ -89,6 +95,20 @@ protected:
     result.out = read_file(dir + "/out");
     result.err = read_file(dir + "/err");
     return result;
+  }
+
+  // The values jq's `filter` picks from a JSON document, one line per
+  // array it yields, joined by spaces; jq fails on a document that is not
+  // valid JSON.
+  std::string jq(const std::string& json, const std::string& filter)
+  {
+    std::ofstream(dir + "/document.json") << json;
+    const Outcome table =
+      run("-r '" + filter + " | map(tostring) | join(\" \")' " + dir +
+            "/document.json",
+          "jq");
+    EXPECT_EQ(table.status, 0) << table.err;
+    return table.out;
   }
 
   // Runs with --csv and parses the rows, checking the header, the field
@@ -139,10 +159,9 @@ protected:
   std::string dir;
 };
 
-float sine(double amplitude, double hz, int frame)
+double sine(double amplitude, double hz, int frame)
 {
-  return static_cast<float>(amplitude *
-                            std::sin(2.0 * M_PI * hz * frame / RATE));
+  return amplitude * std::sin(2.0 * M_PI * hz * frame / RATE);
 }
 
 double db(double linear)
@@ -182,23 +201,68 @@ TEST_F(MeterCli, SilenceReadsZeroEverywhere)
 TEST_F(MeterCli, ResetAtClearsThePeakHoldThere)
 {
   // Loud for 0.5 s, then quiet: the peak hold keeps the loud part until
-  // the reset at 0.7 s and shows only the quiet part after it.
+  // the reset and shows only the quiet part after it. Resets may come in
+  // any order, and one may fall on a block's first frame (0.768 s is frame
+  // 36864, 144 blocks of 256).
   const std::string file = write_wav("drop.wav", 1, 1.0, [](int f, int) {
     return sine(f < RATE / 2 ? 0.5 : 0.1, 1000.0, f);
   });
-  for (const Row& row : csv(file + " --reset-at 0.7 -i 0.05")) {
-    SCOPED_TRACE(row.time);
-    if (row.time < 0.7) {
-      EXPECT_EQ(row.peak, 0.5);
-    } else if (row.time > 0.71) {
-      EXPECT_NEAR(row.peak, 0.1, 1e-6);
+  const std::pair<const char*, double> cases[] = {
+    { "--reset-at 0.7", 0.7 },
+    { "--reset-at 2 --reset-at 0.9 --reset-at 0.7", 0.7 },
+    { "--reset-at 0.768", 0.768 },
+  };
+  for (const auto& [args, at] : cases) {
+    for (const Row& row : csv(file + " -i 0.05 " + args)) {
+      SCOPED_TRACE(testing::Message() << args << " at " << row.time);
+      if (row.time < at) {
+        EXPECT_EQ(row.peak, 0.5);
+      } else if (row.time > at + 256.0 / RATE) {
+        EXPECT_NEAR(row.peak, 0.1, 1e-6);
+      }
     }
   }
+}
+
+// The summary's three readings differ on the demo: the first crest of the
+// 1 kHz tone (frame 12) is the highest peak, the reset at 2.5 s leaves the
+// -20 dBFS burst in the final hold, and the RMS of the -6 dBFS tone stays
+// below its level.
+TEST_F(MeterCli, SummaryTellsPeakHoldAndRmsApart)
+{
+  const Outcome result = run("--summary --csv");
+  ASSERT_EQ(result.status, 0) << result.err;
+  std::istringstream lines(result.out);
+  std::string header, row;
+  std::getline(lines, header);
+  std::getline(lines, row);
+  EXPECT_EQ(header,
+            "channel,highest_peak,highest_peak_time_s,final_peak_hold,"
+            "highest_rms,rms,clipped_samples,nonfinite_samples");
+  int channel = 0;
+  double peak = 0, time = 0, hold = 0, highest_rms = 0, rms = 0;
+  ASSERT_EQ(std::sscanf(row.c_str(),
+                        "%d,%lf,%lf,%lf,%lf,%lf",
+                        &channel,
+                        &peak,
+                        &time,
+                        &hold,
+                        &highest_rms,
+                        &rms),
+            6)
+    << row;
+  EXPECT_EQ(peak, 0.5);
+  EXPECT_EQ(time, 0.00025);
+  EXPECT_NEAR(db(hold), -20.0, 0.01);
+  EXPECT_NEAR(db(highest_rms), db(0.5 / std::sqrt(2.0)), 0.3);
+  // 0.5 s at -9.03 dBFS and 1 s at -23.01 dBFS, over 3 s.
+  EXPECT_NEAR(rms, std::sqrt((0.5 * 0.125 + 1.0 * 0.005) / 3.0), 1e-4);
 }
 
 TEST_F(MeterCli, DemoShowsTheFallThePeakHoldAndTheReset)
 {
   const std::vector<Row> rows = csv("");
+  ASSERT_FALSE(rows.empty());
   const auto at = [&](double t) {
     for (const Row& row : rows) {
       if (row.time >= t) return row;
@@ -217,12 +281,266 @@ TEST_F(MeterCli, DemoShowsTheFallThePeakHoldAndTheReset)
   EXPECT_NE(text.out.find("summary (dBFS)"), std::string::npos);
 }
 
+// What the command itself finds in a file's samples, found again here
+// from the same samples.
+struct Expected {
+  double peak = 0.0;
+  int peak_frame = -1;
+  double sum_squares = 0.0;
+  int finite = 0, nonfinite = 0, clipped = 0;
+};
+
+Expected expect(int frames,
+                const std::function<double(int, int)>& sample,
+                int channel = 0)
+{
+  Expected e;
+  for (int f = 0; f < frames; ++f) {
+    // As the command reads it: a float.
+    const auto x = static_cast<double>(static_cast<float>(sample(f, channel)));
+    if (!std::isfinite(x)) {
+      ++e.nonfinite;
+      continue;
+    }
+    ++e.finite;
+    e.sum_squares += x * x;
+    e.clipped += std::fabs(x) >= 1.0 ? 1 : 0;
+    if (std::fabs(x) > e.peak) {
+      e.peak = std::fabs(x);
+      e.peak_frame = f;
+    }
+  }
+  return e;
+}
+
+// A batch of files that each hide something from the plug-in's readings:
+// a click in the last 10 ms, a peak ten samples before an infinity, a
+// double beyond float range, full-scale samples, a WAV cut short, a file
+// that is not there, and standard input. Each is reported whole, in the
+// order given, with its one line on stderr, whatever --jobs.
+TEST_F(MeterCli, BatchReportsEverySampleInOrder)
+{
+  const int frames = RATE + 720; // 1.015 s, not a multiple of 0.1 s
+  const int click = frames - 480, hidden = RATE / 2;
+  struct Made {
+    const char* name;
+    int encoding;
+    std::function<double(int, int)> sample;
+    const char* warning; // on stderr, after the file's name
+  };
+  const Made made[] = {
+    { "click.wav",
+      SF_FORMAT_FLOAT,
+      [&](int f, int) { return f == click ? 0.9 : sine(0.01, 1000, f); },
+      nullptr },
+    { "hidden.wav",
+      SF_FORMAT_FLOAT,
+      [&](int f, int) {
+        return f == hidden        ? -0.9
+               : f == hidden + 10 ? HUGE_VAL
+               : f == hidden + 99 ? std::nan("")
+                                  : sine(0.1, 440, f);
+      },
+      "2 non-finite samples (NaN, infinite or beyond float range), the "
+      "first at 0.500208 s on channel 1" },
+    { "wide.wav",
+      SF_FORMAT_DOUBLE,
+      [&](int f, int) {
+        return f == hidden ? 0.9 : f == hidden + 1 ? 1e39 : sine(0.1, 440, f);
+      },
+      "1 non-finite sample" },
+    { "loud.wav",
+      SF_FORMAT_FLOAT,
+      [&](int f, int) {
+        return f % 4800 == 7 ? -1.0 : f == 9000 ? 1.5 : sine(0.5, 997, f);
+      },
+      "peak 3.52 dBFS on channel 1 at 0.187500 s is above --fail-above -0.5" },
+    { "silent.wav", SF_FORMAT_FLOAT, [](int, int) { return 0.0; }, nullptr },
+  };
+  std::string args;
+  for (const Made& m : made)
+    args += " " + write_wav(m.name, 1, 1.015, m.sample, m.encoding);
+  // Half of its data cut off.
+  const std::string cut =
+    write_wav("cut.wav", 1, 1.0, [](int f, int) { return sine(0.5, 1000, f); });
+  struct stat whole {};
+  ASSERT_EQ(stat(cut.c_str(), &whole), 0);
+  ASSERT_EQ(truncate(cut.c_str(), whole.st_size - 4 * RATE / 2), 0);
+  args += " " + cut + " " + dir + "/missing.wav - <" + dir + "/click.wav";
+
+  const Outcome many = run("--json --fail-above -0.5 --jobs 4" + args);
+  const Outcome one = run("--json --fail-above -0.5 --jobs 1" + args);
+  EXPECT_EQ(many.status, 1) << "a file that cannot be read outranks 3";
+  EXPECT_EQ(one.out, many.out);
+  EXPECT_EQ(one.err, many.err);
+  const std::vector<std::string> lines = {
+    std::string("hidden.wav: ") + made[1].warning,
+    std::string("wide.wav: ") + made[2].warning,
+    std::string("loud.wav: ") + made[3].warning,
+    "cut.wav: ends after 24000 frames (0.500000 s) where its header "
+    "declares 48000 (1.000000 s)",
+    "missing.wav: No such file or directory",
+  };
+  std::istringstream err(many.err);
+  for (const std::string& expected : lines) {
+    std::string line;
+    std::getline(err, line);
+    EXPECT_NE(line.find(expected), std::string::npos) << line;
+  }
+  EXPECT_TRUE(err.peek() == EOF) << many.err;
+
+  // The JSON document read back through jq, one line per file.
+  std::istringstream rows(
+    jq(many.out,
+       ".files[] | [.path, .error == null, .frames, (.per_channel[0] | "
+       ".peak_dbfs, .peak_time_s, .rms_dbfs, .nonfinite_samples, "
+       ".clipped_samples)]"));
+  for (size_t i = 0; i < 8; ++i) {
+    std::string line;
+    std::getline(rows, line);
+    SCOPED_TRACE(line);
+    std::istringstream words(line);
+    std::vector<std::string> word;
+    for (std::string w; words >> w;)
+      word.push_back(w);
+    ASSERT_GE(word.size(), 3U);
+    EXPECT_EQ(word[1], i == 6 ? "false" : "true"); // missing.wav
+    if (i == 5 || i == 6) continue;                // cut short, or not there
+    ASSERT_EQ(word.size(), 8U);
+    const Expected e = expect(frames, made[i < 5 ? i : 0].sample);
+    const auto number = [&](size_t w) { return std::stod(word[w]); };
+    EXPECT_EQ(number(2), frames);
+    if (e.peak == 0.0) { // silence: no level at all, no peak time
+      EXPECT_EQ(line.substr(line.find(' ')),
+                " true " + std::to_string(frames) + " null null null 0 0");
+      continue;
+    }
+    EXPECT_NEAR(number(3), db(e.peak), 1e-4);
+    EXPECT_NEAR(number(4), static_cast<double>(e.peak_frame) / RATE, 1e-6);
+    EXPECT_NEAR(number(5), 10.0 * std::log10(e.sum_squares / e.finite), 0.01);
+    EXPECT_EQ(number(6), e.nonfinite);
+    EXPECT_EQ(number(7), e.clipped);
+  }
+
+  // --fail-above both ways, at a peak of exactly 0 dBFS, and a non-finite
+  // sample.
+  const std::string full = write_wav(
+    "full.wav", 1, 0.01, [](int f, int) { return f == 3 ? 1.0 : 0.25; });
+  const std::pair<std::string, int> limits[] = {
+    { "0 " + full, 0 },
+    { "-0.001 " + full, 3 },
+    { "6 " + dir + "/wide.wav", 3 },
+  };
+  for (const auto& [limit, status] : limits)
+    EXPECT_EQ(run("--summary --fail-above " + limit).status, status) << limit;
+}
+
+// The timeline ends with a row at the end of the file, whatever the
+// interval, and whether the file ends on a block's end (in blocks of 256)
+// or within one (1000): the click in the last 10 ms shows. An equal click
+// in an earlier chunk keeps the highest peak's time.
+TEST_F(MeterCli, TimelineEndsAtTheEndOfTheFile)
+{
+  const int frames = 288 * 256; // 1.536 s
+  const std::string file = write_wav("click.wav", 1, 1.536, [&](int f, int) {
+    return f == 4800 || f == frames - 480 ? 0.9 : sine(0.01, 1000, f);
+  });
+  for (const char* args :
+       { "-i 0.1", "-i 2", "-i 0.1 -b 1000", "-i 2 -b 1000" }) {
+    SCOPED_TRACE(args);
+    const std::vector<Row> rows = csv(std::string(args) + " " + file);
+    EXPECT_DOUBLE_EQ(rows.back().time, 1.536);
+    EXPECT_NEAR(db(rows.back().level), db(0.9), 0.2);
+  }
+  EXPECT_NE(run(file).out.find("\n   1.536 "), std::string::npos);
+  const Outcome summary = run("--summary --csv " + file);
+  EXPECT_NE(summary.out.find("\n1,0.899999976,0.100000,"), std::string::npos)
+    << summary.out;
+}
+
+// Five channels in blocks of 2^20 frames need more than the 16 MB the
+// command gives the channels' blocks: it meters four channels, then the
+// fifth, reading each block again. Every channel still gets its own
+// samples, each once, and 16-bit samples read as what they are: the fifth
+// channel's spike comes in the second, short block, and it is the loudest
+// there, where the first channel's samples wait in a buffer the fifth's
+// group uses too.
+TEST_F(MeterCli, ManyChannelsInLargeBlocksAreMeteredAGroupAtATime)
+{
+  const int frames = (1 << 20) + 4096;
+  const auto sample = [](int f, int c) {
+    const int spike = c < 4 ? 1000 + 7919 * c : (1 << 20) + 100;
+    return f == spike ? 0.3 + 0.1 * c : sine(0.05 * (c + 1), 200 + 100 * c, f);
+  };
+  const std::string file = write_wav("five.wav",
+                                     5,
+                                     static_cast<double>(frames) / RATE,
+                                     sample,
+                                     SF_FORMAT_PCM_16);
+  const Outcome json = run("--json -b 1048576 " + file);
+  ASSERT_EQ(json.status, 0) << json.err;
+  std::istringstream rows(
+    jq(json.out,
+       ".files[0].per_channel[] | [.peak_dbfs, "
+       ".peak_time_s, .final_peak_hold_dbfs, .rms_dbfs]"));
+  for (int c = 0; c < 5; ++c) {
+    SCOPED_TRACE(c);
+    double peak = 0, time = 0, hold = 0, rms = 0;
+    rows >> peak >> time >> hold >> rms;
+    const Expected e = expect(frames, sample, c);
+    EXPECT_NEAR(peak, db(e.peak), 1e-3); // 16 bits: within 0.0003 dB
+    EXPECT_NEAR(time, static_cast<double>(e.peak_frame) / RATE, 1e-6);
+    EXPECT_EQ(hold, peak); // no reset: the hold ends at the highest peak
+    EXPECT_NEAR(rms, 10.0 * std::log10(e.sum_squares / e.finite), 0.01);
+  }
+}
+
 TEST_F(MeterCli, PlotDrawsAPng)
 {
   const std::string png = dir + "/demo.png";
   const Outcome result = run("--summary --plot " + png);
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(read_file(png).substr(0, 8), "\x89PNG\r\n\x1a\n");
+
+  // A stand-in gnuplot that keeps what it is given: each series is drawn
+  // from the column that holds its reading, up to the end of the file.
+  ASSERT_EQ(std::system(("mkdir " + dir + "/bin").c_str()), 0);
+  std::ofstream(dir + "/bin/gnuplot")
+    << "#!/bin/sh\ncat >\"$0.in\"\necho stand-in\n";
+  ASSERT_EQ(std::system(("chmod +x " + dir + "/bin/gnuplot").c_str()), 0);
+  const std::string program = "PATH=" + dir + "/bin:$PATH " TOLVANIC_METER;
+  ASSERT_EQ(run("--summary --plot " + png, program.c_str()).status, 0);
+  EXPECT_EQ(read_file(png), "stand-in\n");
+  std::istringstream script(read_file(dir + "/bin/gnuplot.in"));
+  std::map<std::string, int> column; // series title to data column
+  std::vector<std::vector<double>> rows;
+  for (std::string line; std::getline(script, line);) {
+    const size_t use = line.find("column("), title = line.find("title '");
+    if (use != std::string::npos && title != std::string::npos) {
+      const std::string name =
+        line.substr(title + 7, line.find('\'', title + 7) - title - 7);
+      column[name] = std::atoi(line.c_str() + use + 7);
+    }
+    std::istringstream numbers(line);
+    std::vector<double> row;
+    for (double x = 0; numbers >> x;)
+      row.push_back(x);
+    if (row.size() == 4) rows.push_back(row);
+  }
+  ASSERT_EQ(column.size(), 3U);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.back()[0], 3.0);
+  // At 1.9 s, 1.4 s into the silence: the hold keeps the tone's -6.02
+  // dBFS, the level has fallen 21 dB, the RMS further still.
+  const auto at = std::find_if(
+    rows.begin(), rows.end(), [](const auto& r) { return r[0] >= 1.9; });
+  ASSERT_NE(at, rows.end());
+  const auto reading = [&](const char* name) {
+    return (*at)[static_cast<size_t>(column[name] - 1)];
+  };
+  EXPECT_NEAR(reading("peak hold"), -6.02, 0.01);
+  EXPECT_NEAR(reading("level"), -6.02 - 15.0 * 1.4, 0.5);
+  EXPECT_LT(reading("RMS"), -40.0);
 }
 
 TEST_F(MeterCli, BadInputGetsOneLineAndAnExitStatus)
@@ -252,16 +570,28 @@ TEST_F(MeterCli, BadInputGetsOneLineAndAnExitStatus)
     { "-i 0", 2, "for --interval" },
     { "--reset-at x", 2, "invalid value 'x' for --reset-at" },
     { "--frobnicate", 2, "unknown option --frobnicate" },
-    { "a.wav b.wav", 2, "more than one file" },
+    { "--plot p.png a.wav b.wav", 2, "--plot draws one file, not 2" },
+    { "--json --csv", 2, "--json and --csv do not go together" },
+    { "--jobs 0", 2, "invalid value '0' for --jobs" },
+    { "--fail-above loud", 2, "invalid value 'loud' for --fail-above" },
     { "--plot " + dir + "/no/such/dir.png", 1, "No such file or directory" },
+    { "--plot /dev/full", 1, "/dev/full: No space left on device" },
+    { "--summary >/dev/full", 1, "standard output: No space left on device" },
+    { "--json >/dev/full", 1, "standard output: No space left on device" },
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
-    const Outcome result = run(c.args);
+    // In a subshell, so that a case may send stdout elsewhere.
+    const Outcome result = run(c.args + ")", "(" TOLVANIC_METER);
     EXPECT_EQ(result.status, c.status);
     EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
     EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
     EXPECT_EQ(result.err.rfind("tolvanic-meter: ", 0), 0U) << result.err;
+  }
+  // The bounds themselves are accepted.
+  for (const char* args :
+       { "--reset-at 0", "-i 0.001", "-b 1", "-b 1048576" }) {
+    EXPECT_EQ(run(std::string(args) + " --summary").status, 0) << args;
   }
 }
 
@@ -301,6 +631,7 @@ TEST_F(MeterCli, PluginNotFoundSaysWhereItLooked)
                             "make install" }) {
     EXPECT_NE(result.err.find(part), std::string::npos) << result.err;
   }
+  EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << "lilv's lines";
 }
 
 } // namespace
