@@ -22,3 +22,14 @@ target_compile_options(tolvanic_plugin_flags INTERFACE
 target_link_options(tolvanic_plugin_flags INTERFACE
   -Wl,-z,relro,-z,now -Wl,-z,noexecstack
   -Wl,--no-undefined -Wl,--as-needed)
+
+# The command-line tools: the same hardening as the plug-in (stack
+# protection, fortified library calls, full RELRO), with the C++ runtime
+# and the ordinary float semantics they need.
+add_library(tolvanic_tool_flags INTERFACE)
+target_link_libraries(tolvanic_tool_flags INTERFACE tolvanic_warnings)
+target_compile_options(tolvanic_tool_flags INTERFACE
+  -fstack-protector-strong
+  $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
+target_link_options(tolvanic_tool_flags INTERFACE
+  -Wl,-z,relro,-z,now -Wl,-z,noexecstack)
