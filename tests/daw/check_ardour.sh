@@ -1,12 +1,15 @@
 #!/bin/bash
 # SPDX-License-Identifier: ISC
-# Both plug-ins in Ardour, driven headless by ardour7-lua on its dummy
-# backend (see ardour_session.lua), with a throw-away home and session and
-# LV2_PATH pinned to the build tree plus the system's LV2 folder.
-# Usage: check_ardour.sh LV2_PATH_OF_BUILD
+# The plug-ins in Ardour, driven headless by ardour7-lua on its dummy
+# backend through a session script (ardour_session.lua by default: the mono
+# plug-ins; ardour_stereo.lua: the stereo variant), with a throw-away home
+# and session and LV2_PATH pinned to the build tree plus the system's LV2
+# folder.
+# Usage: check_ardour.sh LV2_PATH_OF_BUILD [SCRIPT]
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 build_lv2=$1
+script=${2:-ardour_session.lua}
 work=$(mktemp -d)
 pid=
 cleanup() {
@@ -25,7 +28,7 @@ export LV2_PATH=$build_lv2:/usr/lib/lv2
 
 # luasession stops by itself at the script's end; the deadline only catches
 # a hang.
-ardour7-lua "$here/ardour_session.lua" "$work/session" >"$work/log" 2>&1 &
+ardour7-lua "$here/$script" "$work/session" >"$work/log" 2>&1 &
 pid=$!
 for _ in $(seq 1 180); do
   kill -0 "$pid" 2>/dev/null || break
