@@ -8,6 +8,8 @@
 -- kept, "FAIL:" for each broken, "seen:" for readings, then "done".
 -- Usage: ardour7-lua ardour_stereo.lua SESSION_FOLDER
 local folder = assert(arg and arg[1], "usage: ardour_stereo.lua FOLDER")
+-- Each line reaches the log at once, whatever happens after it.
+io.stdout:setvbuf("line")
 local URI = "http://tolvanic.org/oss/lv2/tolvanic#stereo"
 local DC_DB = 20 * math.log(0.5, 10)
 local SIDES = { "L", "R" }
@@ -184,8 +186,9 @@ for where, route in pairs(routes) do
           "after reload on the " .. where .. " the right side reads the DC and passes on")
   end
 end
--- Ardour 7.3's session tool hangs closing a reloaded session that has any
--- plug-in on the master bus (its own a-eq too) while the engine runs.
+print(failures == 0 and "done" or string.format("done with %d failures", failures))
+-- Ardour 7.3's session tool often hangs or crashes taking down a reloaded
+-- session that has any plug-in on the master bus (its own a-eq too), so
+-- the checks end before; check_ardour.sh stops it if it does not leave.
 AudioEngine:stop(false)
 close_session()
-print(failures == 0 and "done" or string.format("done with %d failures", failures))
