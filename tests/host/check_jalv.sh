@@ -10,10 +10,10 @@ lv2_path=$1
 uri=$2
 const_uri=http://plugin.org.uk/swh-plugins/const
 work=$(mktemp -d)
-export JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=tolvanic-test-$$
 failures=0
 source "$(dirname "$0")/processes.sh"
 source "$(dirname "$0")/jack.sh"
+export JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=$(jack_server_name jalv)
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -32,7 +32,8 @@ pids+=($!)
 exec 8>"$work/meter.in"
 
 ports() { jack_lsp | grep -qx const:output && jack_lsp | grep -qx meter:in; }
-wait_for ports || { cat "$work"/*.out; fail "jalv clients did not appear"; exit 1; }
+{ jalv_client_open "$work/const.out" && jalv_client_open "$work/meter.out" &&
+  wait_for ports; } || { cat "$work"/*.out; fail "jalv clients did not appear"; exit 1; }
 jack_connect const:output meter:in || { fail "jack_connect"; exit 1; }
 
 # Sends `monitors` and sets level, peak and rms from jalv's answer.

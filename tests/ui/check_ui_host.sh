@@ -15,10 +15,12 @@ host=$1 lv2_path=$2 uri=$3 wm_close=$4 shots=$5
 const_uri=http://plugin.org.uk/swh-plugins/const
 work=$(mktemp -d)
 mkdir -p "$(dirname "$shots")"
-export JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=tolvanic-ui-$$
 failures=0
 source "$(dirname "$0")/../host/processes.sh"
 source "$(dirname "$0")/../host/jack.sh"
+export JACK_NO_START_SERVER=1
+JACK_DEFAULT_SERVER=$(jack_server_name "ui-$(basename "$shots")")
+export JACK_DEFAULT_SERVER
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 show_host() {
@@ -28,12 +30,6 @@ show_host() {
 give_up() { fail "$*"; show_host; exit 1; }
 
 start_jackd || give_up "jackd did not start"
-mkfifo "$work/const.in"
-LV2_PATH=/usr/lib/lv2 jalv -x -n const -c amplitude=0.9 "$const_uri" \
-  <"$work/const.in" >"$work/const.out" 2>&1 &
-pids+=($!)
-exec 7>"$work/const.in"
-
 # jalv.qt5 takes no options and names its JACK client after the plug-in.
 options=()
 [ "$host" = jalv.gtk3 ] && options=(--jack-name meter -x --print-controls)
@@ -41,6 +37,14 @@ LV2_PATH=$lv2_path stdbuf -oL "$host" "${options[@]}" "$uri" \
   </dev/null >"$work/host.out" 2>&1 &
 host_pid=$!
 pids+=($host_pid)
+jalv_client_open "$work/host.out" || give_up "$host opened no JACK client"
+mkfifo "$work/const.in"
+LV2_PATH=/usr/lib/lv2 stdbuf -oL jalv -x -n const -c amplitude=0.9 \
+  "$const_uri" <"$work/const.in" >"$work/const.out" 2>&1 &
+pids+=($!)
+exec 7>"$work/const.in"
+jalv_client_open "$work/const.out" || give_up "the generator opened no JACK client"
+
 meter_in() { jack_lsp | grep -v '^const:' | grep -m1 ':in$'; }
 wait_for meter_in && wait_for jack_lsp const:output || give_up "no JACK ports"
 meter_port=$(meter_in)
