@@ -201,9 +201,10 @@ TEST_F(MeterCli, SilenceReadsZeroEverywhere)
 TEST_F(MeterCli, ResetAtClearsThePeakHoldThere)
 {
   // Loud for 0.5 s, then quiet: the peak hold keeps the loud part until
-  // the reset and shows only the quiet part after it. Resets may come in
-  // any order, and one may fall on a block's first frame (0.768 s is frame
-  // 36864, 144 blocks of 256).
+  // the reset and shows only the quiet part after it, with a row after
+  // every block. Resets may come in any order, and one may fall on a
+  // block's first frame (0.768 s is frame 36864, 144 blocks of 256): the
+  // block that ends there still holds the loud peak.
   const std::string file = write_wav("drop.wav", 1, 1.0, [](int f, int) {
     return sine(f < RATE / 2 ? 0.5 : 0.1, 1000.0, f);
   });
@@ -213,9 +214,9 @@ TEST_F(MeterCli, ResetAtClearsThePeakHoldThere)
     { "--reset-at 0.768", 0.768 },
   };
   for (const auto& [args, at] : cases) {
-    for (const Row& row : csv(file + " -i 0.05 " + args)) {
+    for (const Row& row : csv(file + " -i 0.001 " + args)) {
       SCOPED_TRACE(testing::Message() << args << " at " << row.time);
-      if (row.time < at) {
+      if (row.time <= at) {
         EXPECT_EQ(row.peak, 0.5);
       } else if (row.time > at + 256.0 / RATE) {
         EXPECT_NEAR(row.peak, 0.1, 1e-6);
@@ -577,6 +578,10 @@ TEST_F(MeterCli, BadInputGetsOneLineAndAnExitStatus)
     { "--plot " + dir + "/no/such/dir.png", 1, "No such file or directory" },
     { "--plot /dev/full", 1, "/dev/full: No space left on device" },
     { "--summary >/dev/full", 1, "standard output: No space left on device" },
+    { "--jobs 4 " + dir + "/sine.wav " + dir + "/sine.wav " + dir +
+        "/sine.wav >/dev/full",
+      1,
+      "standard output: No space left on device" },
     { "--json >/dev/full", 1, "standard output: No space left on device" },
   };
   for (const Case& c : cases) {
@@ -592,6 +597,83 @@ TEST_F(MeterCli, BadInputGetsOneLineAndAnExitStatus)
   for (const char* args :
        { "--reset-at 0", "-i 0.001", "-b 1", "-b 1048576" }) {
     EXPECT_EQ(run(std::string(args) + " --summary").status, 0) << args;
+  }
+}
+
+// Names that JSON and CSV must escape or quote (a backslash, a line
+// break, a control character, a double quote) come back as they were, and
+// a WAV from a pipe, whose header declares an unknown length, is not taken
+// for one cut short.
+TEST_F(MeterCli, OddNamesAndPipedWavesComeBackIntact)
+{
+  // a\b<newline>c<U+0001> "d",e.wav
+  const std::string file =
+    write_wav("a\\b\nc\001 \"d\",e.wav", 1, 0.2, [](int f, int) {
+      return sine(0.5, 1000, f);
+    });
+  const std::string plain = write_wav(
+    "plain.wav", 1, 0.2, [](int f, int) { return sine(0.25, 1000, f); });
+  const std::string quoted = "'" + file + "'";
+
+  const Outcome json = run("--json " + quoted + " " + plain);
+  ASSERT_EQ(json.status, 0) << json.err;
+  // jq writes each path back as JSON: the same escapes, so the same text.
+  EXPECT_EQ(jq(json.out, "[.files[].path | @json]"),
+            "\"" + dir + "/a\\\\b\\nc\\u0001 \\\"d\\\",e.wav\" \"" + plain +
+              "\"\n");
+
+  // A double quote alone is reason enough to quote a CSV field.
+  const std::string quote = write_wav(
+    "say \"hi\".wav", 1, 0.2, [](int f, int) { return sine(0.125, 1000, f); });
+  EXPECT_NE(run("--csv --summary '" + quote + "' " + plain)
+              .out.find("\n\"" + dir + "/say \"\"hi\"\".wav\",1,0.125,"),
+            std::string::npos);
+
+  const Outcome csv = run("--csv --summary " + quoted + " " + plain);
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  EXPECT_NE(
+    csv.out.find("\n\"" + dir + "/a\\b\nc\001 \"\"d\"\",e.wav\",1,0.5,"),
+    std::string::npos)
+    << csv.out;
+  EXPECT_NE(csv.out.find("\n" + plain + ",1,0.25,"), std::string::npos);
+
+  // The header says 0xFFFFFFFF bytes of RIFF and of data, as a program
+  // writing to a pipe must.
+  std::fstream patch(plain, std::ios::in | std::ios::out | std::ios::binary);
+  const char unknown[4] = { '\xff', '\xff', '\xff', '\xff' };
+  patch.seekp(4);
+  patch.write(unknown, 4);
+  std::string header(4096, '\0');
+  patch.seekg(0);
+  patch.read(&header[0], static_cast<std::streamsize>(header.size()));
+  patch.clear();
+  patch.seekp(static_cast<std::streamoff>(header.find("data") + 4));
+  patch.write(unknown, 4);
+  patch.close();
+  const Outcome piped =
+    run("--json -", ("cat " + plain + " | " TOLVANIC_METER).c_str());
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.err, "");
+  EXPECT_EQ(jq(piped.out, ".files[] | [.frames, (.warnings | length)]"),
+            "9600 0\n");
+}
+
+// A closed output ends the command with one line and status 1, with or
+// without --plot: one policy for SIGPIPE.
+TEST_F(MeterCli, ClosedOutputIsAWriteError)
+{
+  const std::string file = write_wav(
+    "long.wav", 1, 10.0, [](int f, int) { return sine(0.5, 1000, f); });
+  for (const std::string& plot :
+       { std::string(), " --plot " + dir + "/p.png" }) {
+    SCOPED_TRACE(plot);
+    const std::string command =
+      "sh -c '" TOLVANIC_METER " -i 0.001" + plot + " " + file + " 2>" + dir +
+      "/closed; echo $? >" + dir + "/status' | head -c 1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(read_file(dir + "/status"), "1\n");
+    EXPECT_EQ(read_file(dir + "/closed"),
+              "tolvanic-meter: standard output: Broken pipe\n");
   }
 }
 
