@@ -59,8 +59,8 @@ protected:
     ASSERT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
   }
 
-  // Writes a WAV file of float (or `encoding`) samples; sample(frame,
-  // channel) gives them.
+  // Writes a WAV file of float (or `encoding`) samples, or another type
+  // that `encoding` names; sample(frame, channel) gives them.
   std::string write_wav(const std::string& name,
                         int channels,
                         double seconds,
@@ -71,7 +71,8 @@ protected:
     SF_INFO info{};
     info.samplerate = RATE;
     info.channels = channels;
-    info.format = SF_FORMAT_WAV | encoding;
+    info.format =
+      ((encoding & SF_FORMAT_TYPEMASK) != 0 ? 0 : SF_FORMAT_WAV) | encoding;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
     const int frames = static_cast<int>(std::lround(seconds * RATE));
@@ -656,6 +657,75 @@ TEST_F(MeterCli, OddNamesAndPipedWavesComeBackIntact)
   EXPECT_EQ(piped.err, "");
   EXPECT_EQ(jq(piped.out, ".files[] | [.frames, (.warnings | length)]"),
             "9600 0\n");
+}
+
+// Standard input takes every format a file name does: FLAC as a stream,
+// and an AIFF whose audio comes before its format (which no reader can
+// take front to back) from a spooled copy; the figures are the file's. A
+// spool that cannot be written is one line and status 1.
+TEST_F(MeterCli, PipesCarryEveryFormat)
+{
+  const std::string flac = write_wav(
+    "take.flac",
+    2,
+    1.0,
+    [](int f, int c) { return sine(c == 0 ? 0.5 : 0.25, 997, f); },
+    SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+  // 4800 frames of 16-bit mono at 48 kHz, SSND before COMM.
+  const auto be = [](uint32_t value, int bytes) {
+    std::string text;
+    for (int b = bytes - 1; b >= 0; --b)
+      text += static_cast<char>((value >> (8 * b)) & 0xFF);
+    return text;
+  };
+  std::string audio;
+  for (int f = 0; f < 4800; ++f)
+    audio += be(static_cast<uint16_t>(std::lround(sine(16000, 1000, f))), 2);
+  const std::string ssnd = "SSND" + be(8 + 9600, 4) + be(0, 8) + audio;
+  const std::string comm = "COMM" + be(18, 4) + be(1, 2) + be(4800, 4) +
+                           be(16, 2) + std::string("\x40\x0e\xbb\x80", 4) +
+                           std::string(6, '\0');
+  const std::string aiff = dir + "/late.aiff";
+  std::ofstream(aiff, std::ios::binary)
+    << "FORM" + be(static_cast<uint32_t>(4 + ssnd.size() + comm.size()), 4) +
+         "AIFF" + ssnd + comm;
+
+  const std::string figures =
+    ".files[] | [.frames, .channels, (.per_channel[] | .peak_dbfs, "
+    ".peak_time_s, .final_peak_hold_dbfs, .highest_rms_dbfs, .rms_dbfs)]";
+  for (const std::string& file : { flac, aiff }) {
+    SCOPED_TRACE(file);
+    const Outcome named = run("--json " + file);
+    const Outcome piped =
+      run("--json -", ("cat " + file + " | " TOLVANIC_METER).c_str());
+    ASSERT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.err, "");
+    EXPECT_EQ(jq(piped.out, figures), jq(named.out, figures));
+  }
+
+  // No folder to spool into, and a file size limit that stops the spool.
+  const std::string no_folder =
+    "cat " + aiff + " | TMPDIR=" + dir + "/none " TOLVANIC_METER;
+  const std::string limited = "cat " + aiff +
+                              " | sh -c \"trap '' XFSZ; ulimit -f 4; exec " +
+                              TOLVANIC_METER;
+  const std::pair<std::string, std::string> failures[] = {
+    { no_folder + " --summary -", "No such file or directory" },
+    { limited + " --summary -\"", "File too large" },
+  };
+  for (const auto& [command, why] : failures) {
+    SCOPED_TRACE(command);
+    const Outcome result = run("", command.c_str());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err.rfind("tolvanic-meter: standard input: cannot spool "
+                               "it to a temporary file in ",
+                               0),
+              0U)
+      << result.err;
+    EXPECT_NE(result.err.find(why), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
+  }
 }
 
 // A closed output ends the command with one line and status 1, with or
