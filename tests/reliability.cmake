@@ -57,6 +57,8 @@ add_test(NAME valgrind.load_tests COMMAND ${valgrind} $<TARGET_FILE:load_tests>)
 set_tests_properties(valgrind.lv2bench valgrind.lv2bench.inline
   valgrind.lilv_tests valgrind.load_tests
   PROPERTIES LABELS sanitize ENVIRONMENT "LV2_PATH=${TOLVANIC_LV2_PATH}")
+tolvanic_heavy_rows(1 valgrind.lv2bench valgrind.lv2bench.inline
+  valgrind.lilv_tests valgrind.load_tests)
 
 # clang builds with AddressSanitizer and UndefinedBehaviorSanitizer (the
 # unit and host suites, and the fuzzer), and with ThreadSanitizer (the
@@ -96,6 +98,9 @@ set_tests_properties(clang.asan_ubsan.build clang.tsan.build PROPERTIES
 set_tests_properties(clang.asan_ubsan.build clang.asan_ubsan.suites
   clang.tsan.build clang.tsan.concurrency clang.tsan.meter_logic
   clang.tsan.meter_cli PROPERTIES LABELS sanitize)
+tolvanic_heavy_rows("0;1" clang.asan_ubsan.build clang.tsan.build)
+tolvanic_heavy_rows(1 clang.asan_ubsan.suites clang.tsan.concurrency
+  clang.tsan.meter_logic clang.tsan.meter_cli)
 
 # A minute of fuzzing; `make fuzz` runs longer.
 add_test(NAME fuzz.meter
@@ -104,3 +109,5 @@ add_test(NAME fuzz.meter
           ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus)
 set_tests_properties(fuzz.meter PROPERTIES
   FIXTURES_REQUIRED clang_asan_ubsan LABELS fuzz TIMEOUT 600)
+# The longest row, alone on its CPU: the other heavy rows share the other.
+tolvanic_heavy_rows(0 fuzz.meter)

@@ -18,6 +18,7 @@ mkdir -p "$(dirname "$shots")"
 export JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=tolvanic-ui-$$
 failures=0
 source "$(dirname "$0")/../host/processes.sh"
+source "$(dirname "$0")/../host/jack.sh"
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 show_host() {
@@ -26,11 +27,7 @@ show_host() {
 }
 give_up() { fail "$*"; show_host; exit 1; }
 
-# A generous client timeout: the machine may be busy building beside us.
-jackd --no-realtime --timeout 5000 --name "$JACK_DEFAULT_SERVER" -d dummy \
-  -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
-pids+=($!)
-wait_for jack_lsp || give_up "jackd did not start"
+start_jackd || give_up "jackd did not start"
 mkfifo "$work/const.in"
 LV2_PATH=/usr/lib/lv2 jalv -x -n const -c amplitude=0.9 "$const_uri" \
   <"$work/const.in" >"$work/const.out" 2>&1 &
@@ -46,7 +43,8 @@ host_pid=$!
 pids+=($host_pid)
 meter_in() { jack_lsp | grep -v '^const:' | grep -m1 ':in$'; }
 wait_for meter_in && wait_for jack_lsp const:output || give_up "no JACK ports"
-jack_connect const:output "$(meter_in)" || give_up "jack_connect"
+meter_port=$(meter_in)
+jack_connect const:output "$meter_port" || give_up "jack_connect"
 
 ui=$(timeout 20 xdotool search --sync --classname '^tolvanic$' | head -1)
 [ -n "$ui" ] || give_up "the meter's own window did not open"
@@ -81,7 +79,13 @@ settle() {
 peak_printed() { sed -n 's/^peak = //p' "$work/host.out" | tail -1; }
 
 loud=$(settle loud)
-[ "$loud" -gt 0 ] || give_up "the meter shows no signal"
+if [ "$loud" -eq 0 ]; then
+  # Tell a graph that dropped the generator's signal from a meter or a
+  # window that shows none.
+  broke=$(graph_broke "$meter_port") &&
+    give_up "the audio graph broke, so no signal reached the meter: $broke"
+  give_up "the meter shows no signal"
+fi
 echo "set amplitude 0.1" >&7
 sleep 0.5
 quiet=$(settle quiet)
@@ -136,5 +140,9 @@ else
     fail "$host exited $status after its window was closed"
 fi
 
-[ $failures = 0 ] || show_host
+if [ $failures -gt 0 ]; then
+  broke=$(graph_broke "$meter_port") &&
+    echo "FAIL: the audio graph broke during the test: $broke"
+  show_host
+fi
 exit $((failures > 0))
