@@ -672,7 +672,7 @@ TEST_F(MeterCli, PipesCarryEveryFormat)
     [](int f, int c) { return sine(c == 0 ? 0.5 : 0.25, 997, f); },
     SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
   // 4800 frames of 16-bit mono at 48 kHz, SSND before COMM.
-  const auto be = [](uint32_t value, int bytes) {
+  const auto be = [](uint64_t value, int bytes) {
     std::string text;
     for (int b = bytes - 1; b >= 0; --b)
       text += static_cast<char>((value >> (8 * b)) & 0xFF);
@@ -681,7 +681,8 @@ TEST_F(MeterCli, PipesCarryEveryFormat)
   std::string audio;
   for (int f = 0; f < 4800; ++f)
     audio += be(static_cast<uint16_t>(std::lround(sine(16000, 1000, f))), 2);
-  const std::string ssnd = "SSND" + be(8 + 9600, 4) + be(0, 8) + audio;
+  const std::string ssnd =
+    "SSND" + be(8 + 9600, 4) + be(0, 4) + be(0, 4) + audio;
   const std::string comm = "COMM" + be(18, 4) + be(1, 2) + be(4800, 4) +
                            be(16, 2) + std::string("\x40\x0e\xbb\x80", 4) +
                            std::string(6, '\0');
