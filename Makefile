@@ -53,7 +53,7 @@ deb: deps
 	cd $(DEB_BUILD) && cpack -G DEB
 
 format:
-	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h tests/fuzz/*.cpp tests/host/*.cpp tests/ui/*.cpp
+	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h tests/fuzz/*.cpp tests/host/*.cpp tests/ui/*.cpp tests/tools/*.cpp
 	clang-format -i tools/*.cpp tools/*.h
 	clang-format -i bench/*.cpp bench/*.h
 

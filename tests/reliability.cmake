@@ -61,10 +61,13 @@ add_test(NAME valgrind.load_tests COMMAND ${valgrind} $<TARGET_FILE:load_tests>)
 set_tests_properties(valgrind.lv2bench valgrind.lv2bench.inline
   valgrind.lv2bench.stereo valgrind.lilv_tests valgrind.load_tests
   PROPERTIES LABELS sanitize ENVIRONMENT "LV2_PATH=${TOLVANIC_LV2_PATH}")
+tolvanic_heavy_rows(1 valgrind.lv2bench valgrind.lv2bench.inline
+  valgrind.lv2bench.stereo valgrind.lilv_tests valgrind.load_tests)
 
 # clang builds with AddressSanitizer and UndefinedBehaviorSanitizer (the
 # unit and host suites, and the fuzzer), and with ThreadSanitizer (the
-# concurrency test, and tolvanic-meter's threads through its tests). Each
+# concurrency test, and tolvanic-meter's threads through its pipeline's
+# tests and its host tests). Each
 # build is a fixture its tests wait for.
 set(asan_dir ${CMAKE_BINARY_DIR}/clang-asan-ubsan)
 set(tsan_dir ${CMAKE_BINARY_DIR}/clang-tsan)
@@ -82,20 +85,26 @@ set_tests_properties(clang.asan_ubsan.suites PROPERTIES
 add_test(NAME clang.tsan.build
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/clang_build.sh
           ${PROJECT_SOURCE_DIR} ${tsan_dir} thread OFF concurrency_tests
-          meter_cli_tests)
+          meter_logic_tests meter_cli_tests)
 set_tests_properties(clang.tsan.build PROPERTIES FIXTURES_SETUP clang_tsan)
 add_test(NAME clang.tsan.concurrency
   COMMAND ${tsan_dir}/tests/concurrency_tests)
+add_test(NAME clang.tsan.meter_logic
+  COMMAND ${tsan_dir}/tests/tools/meter_logic_tests)
 add_test(NAME clang.tsan.meter_cli
   COMMAND ${tsan_dir}/tests/host/meter_cli_tests)
-set_tests_properties(clang.tsan.concurrency clang.tsan.meter_cli PROPERTIES
+set_tests_properties(clang.tsan.concurrency clang.tsan.meter_logic
+  clang.tsan.meter_cli PROPERTIES
   FIXTURES_REQUIRED clang_tsan
   ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1;LV2_PATH=${tsan_dir}/lv2")
 set_tests_properties(clang.asan_ubsan.build clang.tsan.build PROPERTIES
   PROCESSORS 2 TIMEOUT 1800)
 set_tests_properties(clang.asan_ubsan.build clang.asan_ubsan.suites
-  clang.tsan.build clang.tsan.concurrency clang.tsan.meter_cli
-  PROPERTIES LABELS sanitize)
+  clang.tsan.build clang.tsan.concurrency clang.tsan.meter_logic
+  clang.tsan.meter_cli PROPERTIES LABELS sanitize)
+tolvanic_heavy_rows("0;1" clang.asan_ubsan.build clang.tsan.build)
+tolvanic_heavy_rows(1 clang.asan_ubsan.suites clang.tsan.concurrency
+  clang.tsan.meter_logic clang.tsan.meter_cli)
 
 # A minute of fuzzing; `make fuzz` runs longer.
 add_test(NAME fuzz.meter
@@ -104,3 +113,5 @@ add_test(NAME fuzz.meter
           ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus)
 set_tests_properties(fuzz.meter PROPERTIES
   FIXTURES_REQUIRED clang_asan_ubsan LABELS fuzz TIMEOUT 600)
+# The longest row, alone on its CPU: the other heavy rows share the other.
+tolvanic_heavy_rows(0 fuzz.meter)

@@ -13,6 +13,8 @@ constexpr int STATUS_ABOVE_LIMIT = 3; // --fail-above: a peak above it, or
                                       // a non-finite sample
 
 // Returns the exit status. With no file, meters the demonstration signal.
+// Writes to standard output and error; SIGPIPE must be ignored, so that a
+// closed output is a write error like any other.
 int meter_files(const Options& options,
                 const PluginHost& host,
                 const char* program);

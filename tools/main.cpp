@@ -5,6 +5,7 @@
 #include "options.h"
 #include "plugin_host.h"
 
+#include <csignal>
 #include <cstdio>
 #include <stdexcept>
 
@@ -43,6 +44,9 @@ int main(int argc, char** argv)
     }
     return 0;
   }
+  // A closed output (a pipe into `head`, a gnuplot that died) is a write
+  // error, reported in one line with status 1, not a silent death.
+  std::signal(SIGPIPE, SIG_IGN);
   try {
     const PluginHost host(std::vector<std::string>{ TOLVANIC_FALLBACK_DIRS });
     return meter_files(options, host, PROGRAM);

@@ -150,8 +150,10 @@ void print_help(const char* program)
     "hold during it.\n"
     "\n"
     "FILE is anything libsndfile reads (WAV, FLAC, AIFF, Ogg, ...); - is\n"
-    "standard input (libsndfile reads most formats from a pipe, but not\n"
-    "FLAC). Files are reported in the order given, whatever --jobs.\n"
+    "standard input, in any of those formats: a pipe is read as it comes,\n"
+    "or, when its format cannot be read front to back, first copied to a\n"
+    "temporary file in TMPDIR (or /tmp). Files are reported in the order\n"
+    "given, whatever --jobs.\n"
     "\n"
     "  -b, --block-size N    frames per plug-in run (default 256)\n"
     "  -i, --interval SECS   time between timeline rows (default 0.1)\n"
@@ -197,7 +199,8 @@ void print_help(const char* program)
     "install's bundle folders.\n"
     "\n"
     "Exit status: 0 on success, 1 when a file or the output failed (the\n"
-    "other files are still metered), 2 on a bad command line, 3 when\n"
+    "other files are still metered; a closed output, such as a pipe into\n"
+    "head, is a failed output), 2 on a bad command line, 3 when\n"
     "--fail-above found a peak above its limit or a non-finite sample (and\n"
     "nothing failed).\n",
     program);

@@ -12,8 +12,13 @@ constexpr size_t HOLD_IN_MEMORY = size_t{ 4 } << 20;
 
 } // namespace
 
-OrderedOutput::OrderedOutput(const char* program, size_t files)
+OrderedOutput::OrderedOutput(const char* program,
+                             size_t files,
+                             std::FILE* out,
+                             std::FILE* err)
   : program_(program)
+  , out_(out)
+  , err_(err)
   , held_(files)
 {}
 
@@ -26,10 +31,12 @@ OrderedOutput::~OrderedOutput()
 
 void OrderedOutput::write(const char* data, size_t size)
 {
+  if (!write_error_.empty()) throw WriteError(write_error_);
   // Flushed at once, so that a full disk or a closed pipe shows at the
   // first failed write, not after a long file.
-  if (std::fwrite(data, 1, size, stdout) != size || std::fflush(stdout) != 0) {
-    throw WriteError(std::string("standard output: ") + std::strerror(errno));
+  if (std::fwrite(data, 1, size, out_) != size || std::fflush(out_) != 0) {
+    write_error_ = std::string("standard output: ") + std::strerror(errno);
+    throw WriteError(write_error_);
   }
 }
 
@@ -58,6 +65,10 @@ void OrderedOutput::hold(Held& held, const std::string& text)
 
 void OrderedOutput::release(Held& held)
 {
+  // The lines first: they are short, and no failed write may keep them.
+  for (const std::string& line : held.lines)
+    std::fprintf(err_, "%s: %s\n", program_, line.c_str());
+  held.lines.clear();
   if (held.spill) {
     std::rewind(held.spill);
     char buffer[65536];
@@ -69,14 +80,12 @@ void OrderedOutput::release(Held& held)
   }
   write(held.text.data(), held.text.size());
   held.text.clear();
-  for (const std::string& line : held.lines)
-    std::fprintf(stderr, "%s: %s\n", program_, line.c_str());
-  held.lines.clear();
 }
 
 void OrderedOutput::out(size_t file, const std::string& text)
 {
   const std::lock_guard<std::mutex> lock(mutex_);
+  if (!write_error_.empty()) throw WriteError(write_error_);
   if (file == head_) {
     write(text.data(), text.size());
   } else {
@@ -88,7 +97,7 @@ void OrderedOutput::err(size_t file, const std::string& line)
 {
   const std::lock_guard<std::mutex> lock(mutex_);
   if (file == head_) {
-    std::fprintf(stderr, "%s: %s\n", program_, line.c_str());
+    std::fprintf(err_, "%s: %s\n", program_, line.c_str());
   } else {
     held_[file].lines.push_back(line);
   }
@@ -108,4 +117,16 @@ void OrderedOutput::direct(const std::string& text)
 {
   const std::lock_guard<std::mutex> lock(mutex_);
   write(text.data(), text.size());
+}
+
+void OrderedOutput::check()
+{
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (!write_error_.empty()) throw WriteError(write_error_);
+}
+
+std::string OrderedOutput::write_error()
+{
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return write_error_;
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: ISC
 #include "plot.h"
 
-#include "report.h"
+#include "text.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -10,27 +10,14 @@
 
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <stdexcept>
 
 namespace {
 
 // Silence is drawn at this floor, below the bottom of the plot.
 constexpr double FLOOR_DB = -120.0;
-
-bool on_path(const char* program)
-{
-  const char* path = std::getenv("PATH");
-  std::istringstream folders(path ? path : "/usr/bin:/bin");
-  for (std::string folder; std::getline(folders, folder, ':');) {
-    const std::string candidate = folder + "/" + program;
-    if (access(candidate.c_str(), X_OK) == 0) return true;
-  }
-  return false;
-}
 
 // A gnuplot string in single quotes, where only the quote is special.
 std::string quoted(const std::string& text)
@@ -48,10 +35,6 @@ Plot::Plot(std::string png, std::string title, int channels)
   , title_(std::move(title))
   , channels_(channels)
 {
-  if (!on_path("gnuplot")) {
-    throw std::runtime_error("--plot needs gnuplot (apt-get install "
-                             "gnuplot-nox)");
-  }
   // Find out now, not after metering a long file, that the PNG cannot be
   // written; appending leaves a file that is there untouched.
   created_ = access(png_.c_str(), F_OK) != 0;
@@ -60,14 +43,14 @@ Plot::Plot(std::string png, std::string title, int channels)
   } else {
     throw std::runtime_error(png_ + ": " + std::strerror(errno));
   }
-  // A gnuplot that dies early must give an error, not kill us by SIGPIPE.
-  std::signal(SIGPIPE, SIG_IGN);
   drawn_ = std::tmpfile();
   int commands[2] = { -1, -1 };
   if (!drawn_ || pipe2(commands, O_CLOEXEC) != 0) {
+    const int error = errno;
     if (drawn_) std::fclose(drawn_);
+    if (created_) std::remove(png_.c_str());
     throw std::runtime_error(std::string("cannot start gnuplot: ") +
-                             std::strerror(errno));
+                             std::strerror(error));
   }
   // gnuplot reads the pipe, draws into the temporary file and says nothing
   // on stderr: the one line about a failure is ours.
@@ -86,8 +69,11 @@ Plot::Plot(std::string png, std::string title, int channels)
   if (failed != 0) {
     close(commands[1]);
     std::fclose(drawn_);
-    throw std::runtime_error(std::string("cannot start gnuplot: ") +
-                             std::strerror(failed));
+    if (created_) std::remove(png_.c_str());
+    throw std::runtime_error(
+      failed == ENOENT
+        ? std::string("--plot needs gnuplot (apt-get install gnuplot-nox)")
+        : std::string("cannot start gnuplot: ") + std::strerror(failed));
   }
   gnuplot_ = fdopen(commands[1], "w");
   std::fprintf(gnuplot_, "$readings << EOD\n");
@@ -131,10 +117,10 @@ void Plot::copy_to_png()
   }
 }
 
-void Plot::row(double seconds, const std::vector<Readings>& channels)
+void Plot::row(double seconds, const std::vector<MeterReadings>& channels)
 {
   std::fprintf(gnuplot_, "%.6f", seconds);
-  for (const Readings& r : channels) {
+  for (const MeterReadings& r : channels) {
     for (float value : { r.level, r.peak, r.rms }) {
       const double db = std::fmax(to_dbfs(value), FLOOR_DB);
       if (db > FLOOR_DB) {

@@ -6,7 +6,7 @@
 #ifndef TOLVANIC_TOOLS_PLOT_H
 #define TOLVANIC_TOOLS_PLOT_H
 
-#include "plugin_host.h"
+#include "results.h"
 
 #include <sys/types.h>
 
@@ -17,13 +17,14 @@
 class Plot {
 public:
   // Starts gnuplot; throws std::runtime_error when it is not installed or
-  // the PNG cannot be written.
+  // the PNG cannot be written. SIGPIPE must be ignored: a gnuplot that
+  // stops reading early is an error to report.
   Plot(std::string png, std::string title, int channels);
   ~Plot();
   Plot(const Plot&) = delete;
   Plot& operator=(const Plot&) = delete;
 
-  void row(double seconds, const std::vector<Readings>& channels);
+  void row(double seconds, const std::vector<MeterReadings>& channels);
   // Draws the PNG and waits for gnuplot; throws std::runtime_error when it
   // failed.
   void finish();

@@ -4,24 +4,20 @@
 #ifndef TOLVANIC_TOOLS_PLUGIN_HOST_H
 #define TOLVANIC_TOOLS_PLUGIN_HOST_H
 
+#include "results.h"
+
 #include <lilv/lilv.h>
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-// The three readings of one meter, linear amplitudes.
-struct Readings {
-  float level = 0.0f;
-  float peak = 0.0f;
-  float rms = 0.0f;
-};
-
 // Port indices found by symbol, and the defaults a host starts them from.
 struct PortMap {
   uint32_t input = 0, reset = 0, level = 0, peak = 0, rms = 0;
-  Readings defaults;
+  MeterReadings defaults;
 };
 
 class PluginHost {
@@ -35,7 +31,6 @@ public:
   PluginHost(const PluginHost&) = delete;
   PluginHost& operator=(const PluginHost&) = delete;
 
-  const LilvPlugin* plugin() const { return plugin_; }
   const PortMap& ports() const { return ports_; }
   std::string bundle_path() const;
 
@@ -44,11 +39,18 @@ public:
   void release(LilvInstance* instance) const;
 
 private:
+  struct FreeWorld {
+    void operator()(LilvWorld* world) const { lilv_world_free(world); }
+  };
+  struct FreeNode {
+    void operator()(LilvNode* node) const { lilv_node_free(node); }
+  };
+
   const LilvPlugin* find_in(const std::string& folder);
   void map_ports();
 
-  LilvWorld* world_ = nullptr;
-  LilvNode* uri_ = nullptr;
+  std::unique_ptr<LilvWorld, FreeWorld> world_;
+  std::unique_ptr<LilvNode, FreeNode> uri_;
   const LilvPlugin* plugin_ = nullptr;
   PortMap ports_;
   LilvInstance* loaded_ = nullptr;
@@ -65,14 +67,14 @@ public:
 
   // Runs one block of `frames` samples, the reset control raised or not.
   void run(const float* input, uint32_t frames, bool reset);
-  Readings readings() const { return readings_; }
+  MeterReadings readings() const { return readings_; }
 
 private:
   const PluginHost& host_;
   uint32_t input_port_;
   LilvInstance* instance_ = nullptr;
   float reset_ = 0.0f; // idles at 0, so that raising it is an edge
-  Readings readings_;
+  MeterReadings readings_;
 };
 
 #endif

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: ISC
 #include "sources.h"
 
+#include "byte_inputs.h"
+
 #include <fcntl.h>
 #include <sndfile.h>
 #include <sys/stat.h>
@@ -15,87 +17,6 @@
 #include <stdexcept>
 
 namespace {
-
-// A regular file read through a buffer of our own. libsndfile asks its
-// input for a few kilobytes at a time; one read() per request cost a
-// third of the time spent on a long WAV.
-class BufferedFile {
-public:
-  BufferedFile(int fd, int64_t size)
-    : fd_(fd)
-    , size_(size)
-    , buffer_(BUFFER_BYTES)
-  {}
-  ~BufferedFile() { close(fd_); }
-  BufferedFile(const BufferedFile&) = delete;
-  BufferedFile& operator=(const BufferedFile&) = delete;
-
-  // The errno of a failed read, 0 when none failed: libsndfile takes a
-  // short read for the end of the file.
-  int error() const { return error_; }
-
-  static SF_VIRTUAL_IO callbacks()
-  {
-    SF_VIRTUAL_IO io{};
-    io.get_filelen = [](void* self) -> sf_count_t {
-      return static_cast<BufferedFile*>(self)->size_;
-    };
-    io.seek = [](sf_count_t offset, int whence, void* self) -> sf_count_t {
-      auto& file = *static_cast<BufferedFile*>(self);
-      const int64_t base = whence == SEEK_SET   ? 0
-                           : whence == SEEK_CUR ? file.position_
-                                                : file.size_;
-      file.position_ = std::max<int64_t>(0, base + offset);
-      return file.position_;
-    };
-    io.read = [](void* data, sf_count_t bytes, void* self) -> sf_count_t {
-      return static_cast<BufferedFile*>(self)->read(static_cast<char*>(data),
-                                                    bytes);
-    };
-    io.write = [](const void*, sf_count_t, void*) -> sf_count_t { return 0; };
-    io.tell = [](void* self) -> sf_count_t {
-      return static_cast<BufferedFile*>(self)->position_;
-    };
-    return io;
-  }
-
-private:
-  static constexpr size_t BUFFER_BYTES = size_t{ 1 } << 20;
-
-  int64_t read(char* data, int64_t bytes)
-  {
-    int64_t done = 0;
-    while (done < bytes) {
-      const int64_t offset = position_ - buffered_from_;
-      if (offset >= 0 && offset < buffered_) {
-        const int64_t n = std::min(bytes - done, buffered_ - offset);
-        std::memcpy(
-          data + done, buffer_.data() + offset, static_cast<size_t>(n));
-        done += n;
-        position_ += n;
-        continue;
-      }
-      const ssize_t got = pread(
-        fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(position_));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) {
-        if (got < 0) error_ = errno;
-        break;
-      }
-      buffered_from_ = position_;
-      buffered_ = got;
-    }
-    return done;
-  }
-
-  int fd_;
-  int64_t size_;
-  int64_t position_ = 0;
-  std::vector<char> buffer_;
-  int64_t buffered_from_ = 0;
-  int64_t buffered_ = 0;
-  int error_ = 0;
-};
 
 // The length a file's header declares. libsndfile quietly shortens a WAV
 // or AIFF file whose data chunk runs past the end of the file to what is
@@ -143,11 +64,11 @@ public:
   SoundFile(SNDFILE* file,
             const SF_INFO& info,
             std::string name,
-            std::unique_ptr<BufferedFile> buffered)
+            std::unique_ptr<ByteInput> input)
     : file_(file)
     , info_(info)
     , name_(std::move(name))
-    , buffered_(std::move(buffered))
+    , input_(std::move(input))
     , header_frames_(declared_frames(file, info))
   {}
   ~SoundFile() override { sf_close(file_); }
@@ -185,9 +106,9 @@ public:
         return x;
       });
     }
-    if (got < frames && buffered_ && buffered_->error() != 0) {
+    if (got < frames && input_ && input_->error() != 0) {
       throw std::runtime_error(
-        name_ + ": read error: " + std::strerror(buffered_->error()));
+        name_ + ": read error: " + std::strerror(input_->error()));
     }
     if (got < frames && sf_error(file_) != SF_ERR_NO_ERROR) {
       throw std::runtime_error(name_ + ": read error: " + sf_strerror(file_));
@@ -245,7 +166,7 @@ private:
   std::vector<int> whole_; // as read, before spreading
   std::vector<float> floats_;
   std::string name_;
-  std::unique_ptr<BufferedFile> buffered_; // outlives file_, which reads it
+  std::unique_ptr<ByteInput> input_; // outlives file_, which reads it
   int64_t header_frames_;
 };
 
@@ -301,6 +222,62 @@ private:
 
 } // namespace
 
+namespace {
+
+std::unique_ptr<AudioSource> make_sound_file(SNDFILE* file,
+                                             const SF_INFO& info,
+                                             const std::string& name,
+                                             std::unique_ptr<ByteInput> input)
+{
+  if (info.channels < 1 || info.samplerate < 1) {
+    sf_close(file);
+    throw std::runtime_error(name + ": has " + std::to_string(info.channels) +
+                             " channels at " + std::to_string(info.samplerate) +
+                             " Hz; nothing to meter");
+  }
+  return std::make_unique<SoundFile>(file, info, name, std::move(input));
+}
+
+std::string undecodable(const std::string& name)
+{
+  return name + ": not an audio file libsndfile can decode (" +
+         sf_strerror(nullptr) + ")";
+}
+
+// A regular file; takes `fd` over.
+std::unique_ptr<AudioSource> open_regular(int fd,
+                                          int64_t size,
+                                          const std::string& name)
+{
+  auto input = std::make_unique<BufferedFile>(fd, size);
+  SF_INFO info;
+  SNDFILE* file = input->open(info);
+  if (!file) throw std::runtime_error(undecodable(name));
+  return make_sound_file(file, info, name, std::move(input));
+}
+
+// A pipe, a terminal or a device: read as a stream where libsndfile can
+// decode it so, from a spooled copy where it cannot.
+std::unique_ptr<AudioSource> open_stream(int fd,
+                                         bool owned,
+                                         const std::string& name)
+{
+  auto input = std::make_unique<PipeInput>(fd, owned);
+  SF_INFO info;
+  SNDFILE* file = input->open(info);
+  if (file) {
+    input->opened();
+    info.seekable = SF_FALSE; // whatever the virtual I/O let it think
+    return make_sound_file(file, info, name, std::move(input));
+  }
+  const int spooled = input->spool(name, undecodable(name));
+  struct stat status {};
+  fstat(spooled, &status);
+  return open_regular(spooled, status.st_size, name);
+}
+
+} // namespace
+
 std::unique_ptr<AudioSource> open_sound_file(const std::string& path)
 {
   const bool standard_input = path == "-";
@@ -311,36 +288,17 @@ std::unique_ptr<AudioSource> open_sound_file(const std::string& path)
   if (fd < 0 || fstat(fd, &status) != 0) {
     throw std::runtime_error(name + ": " + std::strerror(errno));
   }
-  SF_INFO info{};
-  SNDFILE* file = nullptr;
-  std::unique_ptr<BufferedFile> buffered;
   if (S_ISDIR(status.st_mode)) {
     close(fd);
     throw std::runtime_error(name + ": " + std::strerror(EISDIR));
   }
-  if (S_ISREG(status.st_mode) && !standard_input) {
-    buffered = std::make_unique<BufferedFile>(fd, status.st_size);
-    SF_VIRTUAL_IO io = BufferedFile::callbacks();
-    file = sf_open_virtual(&io, SFM_READ, &info, buffered.get());
-  } else {
-    // Pipes, terminals and devices: libsndfile reads them as streams.
-    file = sf_open_fd(fd, SFM_READ, &info, standard_input ? SF_FALSE : SF_TRUE);
-  }
-  if (!file) {
-    throw std::runtime_error(
-      name + ": not an audio file libsndfile can decode (" +
-      sf_strerror(nullptr) + ")" +
-      (S_ISREG(status.st_mode) ? ""
-                               : "; from a pipe it cannot read every "
-                                 "format (FLAC, CAF): give the file's name"));
-  }
-  if (info.channels < 1 || info.samplerate < 1) {
-    sf_close(file);
-    throw std::runtime_error(name + ": has " + std::to_string(info.channels) +
-                             " channels at " + std::to_string(info.samplerate) +
-                             " Hz; nothing to meter");
-  }
-  return std::make_unique<SoundFile>(file, info, name, std::move(buffered));
+  if (!S_ISREG(status.st_mode)) return open_stream(fd, !standard_input, name);
+  if (!standard_input) return open_regular(fd, status.st_size, name);
+  // Standard input from a file: read where it stands, and left open.
+  SF_INFO info{};
+  SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
+  if (!file) throw std::runtime_error(undecodable(name));
+  return make_sound_file(file, info, name, nullptr);
 }
 
 std::unique_ptr<AudioSource> make_demo_signal()

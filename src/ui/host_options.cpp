@@ -3,23 +3,11 @@
 
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
+#include <lv2/core/lv2_util.h>
 #include <lv2/options/options.h>
 #include <lv2/parameters/parameters.h>
-#include <lv2/urid/urid.h>
-
-#include <cstring>
 
 namespace {
-
-void* feature_data(const LV2_Feature* const* features, const char* uri)
-{
-  for (; features && *features; ++features) {
-    if (std::strcmp((*features)->URI, uri) == 0) {
-      return (*features)->data;
-    }
-  }
-  return nullptr;
-}
 
 // The option's value if it is a float or an int, else 0.
 float number_of(const LV2_Options_Option& option,
@@ -40,13 +28,18 @@ float number_of(const LV2_Options_Option& option,
 HostOptions read_host_options(const LV2_Feature* const* features)
 {
   HostOptions found{};
-  found.parent = feature_data(features, LV2_UI__parent);
-  found.resize =
-    static_cast<const LV2UI_Resize*>(feature_data(features, LV2_UI__resize));
-  const auto* map =
-    static_cast<const LV2_URID_Map*>(feature_data(features, LV2_URID__map));
+  found.parent = lv2_features_data(features, LV2_UI__parent);
+  found.resize = static_cast<const LV2UI_Resize*>(
+    lv2_features_data(features, LV2_UI__resize));
+  const auto* map = static_cast<const LV2_URID_Map*>(
+    lv2_features_data(features, LV2_URID__map));
   const auto* option = static_cast<const LV2_Options_Option*>(
-    feature_data(features, LV2_OPTIONS__options));
+    lv2_features_data(features, LV2_OPTIONS__options));
+  if (map) {
+    found.log = static_cast<const LV2_Log_Log*>(
+      lv2_features_data(features, LV2_LOG__log));
+    found.error = found.log ? map->map(map->handle, LV2_LOG__Error) : 0;
+  }
   if (!map || !option) {
     return found;
   }
@@ -76,6 +69,14 @@ HostOptions read_host_options(const LV2_Feature* const* features)
     found.block = largest_block;
   }
   return found;
+}
+
+void log_error(const HostOptions& options, const char* why)
+{
+  if (options.log) {
+    options.log->printf(
+      options.log->handle, options.error, "tolvanic UI: %s\n", why);
+  }
 }
 
 double reset_hold_seconds(const HostOptions& options)

@@ -100,7 +100,8 @@ void handle_event(MeterUi* ui, const XEvent& event)
 }
 
 /// Instantiation class: opens the UI's window inside the host's. Null if the
-/// host gives no parent window or the display cannot be opened.
+/// host gives no parent window or the display cannot be opened, with the
+/// reason in the host's log when it offers one.
 LV2UI_Handle instantiate(const LV2UI_Descriptor*,
                          const char* plugin_uri,
                          const char*,
@@ -111,10 +112,14 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*,
 {
   const HostOptions options = read_host_options(features);
   if (!options.parent || !write_function) {
+    log_error(options,
+              options.parent ? "the host gives no write function"
+                             : "the host gives no parent window (ui:parent)");
     return nullptr;
   }
   auto* ui = static_cast<MeterUi*>(std::calloc(1, sizeof(MeterUi)));
   if (!ui) {
+    log_error(options, "out of memory");
     return nullptr;
   }
   ui->write = write_function;
@@ -133,6 +138,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*,
     static_cast<Window>(reinterpret_cast<uintptr_t>(options.parent));
   if (!canvas_open(&ui->canvas, parent, size.width, size.height)) {
     std::free(ui);
+    log_error(options, "cannot open the X display or its window");
     return nullptr;
   }
   // A host's own scale factor wins over the display's resolution.

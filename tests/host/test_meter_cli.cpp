@@ -59,8 +59,8 @@ protected:
     ASSERT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
   }
 
-  // Writes a WAV file of float (or `encoding`) samples; sample(frame,
-  // channel) gives them.
+  // Writes a WAV file of float (or `encoding`) samples, or another type
+  // that `encoding` names; sample(frame, channel) gives them.
   std::string write_wav(const std::string& name,
                         int channels,
                         double seconds,
@@ -71,7 +71,8 @@ protected:
     SF_INFO info{};
     info.samplerate = RATE;
     info.channels = channels;
-    info.format = SF_FORMAT_WAV | encoding;
+    info.format =
+      ((encoding & SF_FORMAT_TYPEMASK) != 0 ? 0 : SF_FORMAT_WAV) | encoding;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
     const int frames = static_cast<int>(std::lround(seconds * RATE));
@@ -201,9 +202,10 @@ TEST_F(MeterCli, SilenceReadsZeroEverywhere)
 TEST_F(MeterCli, ResetAtClearsThePeakHoldThere)
 {
   // Loud for 0.5 s, then quiet: the peak hold keeps the loud part until
-  // the reset and shows only the quiet part after it. Resets may come in
-  // any order, and one may fall on a block's first frame (0.768 s is frame
-  // 36864, 144 blocks of 256).
+  // the reset and shows only the quiet part after it, with a row after
+  // every block. Resets may come in any order, and one may fall on a
+  // block's first frame (0.768 s is frame 36864, 144 blocks of 256): the
+  // block that ends there still holds the loud peak.
   const std::string file = write_wav("drop.wav", 1, 1.0, [](int f, int) {
     return sine(f < RATE / 2 ? 0.5 : 0.1, 1000.0, f);
   });
@@ -213,9 +215,9 @@ TEST_F(MeterCli, ResetAtClearsThePeakHoldThere)
     { "--reset-at 0.768", 0.768 },
   };
   for (const auto& [args, at] : cases) {
-    for (const Row& row : csv(file + " -i 0.05 " + args)) {
+    for (const Row& row : csv(file + " -i 0.001 " + args)) {
       SCOPED_TRACE(testing::Message() << args << " at " << row.time);
-      if (row.time < at) {
+      if (row.time <= at) {
         EXPECT_EQ(row.peak, 0.5);
       } else if (row.time > at + 256.0 / RATE) {
         EXPECT_NEAR(row.peak, 0.1, 1e-6);
@@ -577,6 +579,10 @@ TEST_F(MeterCli, BadInputGetsOneLineAndAnExitStatus)
     { "--plot " + dir + "/no/such/dir.png", 1, "No such file or directory" },
     { "--plot /dev/full", 1, "/dev/full: No space left on device" },
     { "--summary >/dev/full", 1, "standard output: No space left on device" },
+    { "--jobs 4 " + dir + "/sine.wav " + dir + "/sine.wav " + dir +
+        "/sine.wav >/dev/full",
+      1,
+      "standard output: No space left on device" },
     { "--json >/dev/full", 1, "standard output: No space left on device" },
   };
   for (const Case& c : cases) {
@@ -592,6 +598,153 @@ TEST_F(MeterCli, BadInputGetsOneLineAndAnExitStatus)
   for (const char* args :
        { "--reset-at 0", "-i 0.001", "-b 1", "-b 1048576" }) {
     EXPECT_EQ(run(std::string(args) + " --summary").status, 0) << args;
+  }
+}
+
+// Names that JSON and CSV must escape or quote (a backslash, a line
+// break, a control character, a double quote) come back as they were, and
+// a WAV from a pipe, whose header declares an unknown length, is not taken
+// for one cut short.
+TEST_F(MeterCli, OddNamesAndPipedWavesComeBackIntact)
+{
+  // a\b<newline>c<U+0001> "d",e.wav
+  const std::string file =
+    write_wav("a\\b\nc\001 \"d\",e.wav", 1, 0.2, [](int f, int) {
+      return sine(0.5, 1000, f);
+    });
+  const std::string plain = write_wav(
+    "plain.wav", 1, 0.2, [](int f, int) { return sine(0.25, 1000, f); });
+  const std::string quoted = "'" + file + "'";
+
+  const Outcome json = run("--json " + quoted + " " + plain);
+  ASSERT_EQ(json.status, 0) << json.err;
+  // jq writes each path back as JSON: the same escapes, so the same text.
+  EXPECT_EQ(jq(json.out, "[.files[].path | @json]"),
+            "\"" + dir + "/a\\\\b\\nc\\u0001 \\\"d\\\",e.wav\" \"" + plain +
+              "\"\n");
+
+  // A double quote alone is reason enough to quote a CSV field.
+  const std::string quote = write_wav(
+    "say \"hi\".wav", 1, 0.2, [](int f, int) { return sine(0.125, 1000, f); });
+  EXPECT_NE(run("--csv --summary '" + quote + "' " + plain)
+              .out.find("\n\"" + dir + "/say \"\"hi\"\".wav\",1,0.125,"),
+            std::string::npos);
+
+  const Outcome csv = run("--csv --summary " + quoted + " " + plain);
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  EXPECT_NE(
+    csv.out.find("\n\"" + dir + "/a\\b\nc\001 \"\"d\"\",e.wav\",1,0.5,"),
+    std::string::npos)
+    << csv.out;
+  EXPECT_NE(csv.out.find("\n" + plain + ",1,0.25,"), std::string::npos);
+
+  // The header says 0xFFFFFFFF bytes of RIFF and of data, as a program
+  // writing to a pipe must.
+  std::fstream patch(plain, std::ios::in | std::ios::out | std::ios::binary);
+  const char unknown[4] = { '\xff', '\xff', '\xff', '\xff' };
+  patch.seekp(4);
+  patch.write(unknown, 4);
+  std::string header(4096, '\0');
+  patch.seekg(0);
+  patch.read(&header[0], static_cast<std::streamsize>(header.size()));
+  patch.clear();
+  patch.seekp(static_cast<std::streamoff>(header.find("data") + 4));
+  patch.write(unknown, 4);
+  patch.close();
+  const Outcome piped =
+    run("--json -", ("cat " + plain + " | " TOLVANIC_METER).c_str());
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.err, "");
+  EXPECT_EQ(jq(piped.out, ".files[] | [.frames, (.warnings | length)]"),
+            "9600 0\n");
+}
+
+// Standard input takes every format a file name does: FLAC as a stream,
+// and an AIFF whose audio comes before its format (which no reader can
+// take front to back) from a spooled copy; the figures are the file's. A
+// spool that cannot be written is one line and status 1.
+TEST_F(MeterCli, PipesCarryEveryFormat)
+{
+  const std::string flac = write_wav(
+    "take.flac",
+    2,
+    1.0,
+    [](int f, int c) { return sine(c == 0 ? 0.5 : 0.25, 997, f); },
+    SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+  // 4800 frames of 16-bit mono at 48 kHz, SSND before COMM.
+  const auto be = [](uint64_t value, int bytes) {
+    std::string text;
+    for (int b = bytes - 1; b >= 0; --b)
+      text += static_cast<char>((value >> (8 * b)) & 0xFF);
+    return text;
+  };
+  std::string audio;
+  for (int f = 0; f < 4800; ++f)
+    audio += be(static_cast<uint16_t>(std::lround(sine(16000, 1000, f))), 2);
+  const std::string ssnd =
+    "SSND" + be(8 + 9600, 4) + be(0, 4) + be(0, 4) + audio;
+  const std::string comm = "COMM" + be(18, 4) + be(1, 2) + be(4800, 4) +
+                           be(16, 2) + std::string("\x40\x0e\xbb\x80", 4) +
+                           std::string(6, '\0');
+  const std::string aiff = dir + "/late.aiff";
+  std::ofstream(aiff, std::ios::binary)
+    << "FORM" + be(static_cast<uint32_t>(4 + ssnd.size() + comm.size()), 4) +
+         "AIFF" + ssnd + comm;
+
+  const std::string figures =
+    ".files[] | [.frames, .channels, (.per_channel[] | .peak_dbfs, "
+    ".peak_time_s, .final_peak_hold_dbfs, .highest_rms_dbfs, .rms_dbfs)]";
+  for (const std::string& file : { flac, aiff }) {
+    SCOPED_TRACE(file);
+    const Outcome named = run("--json " + file);
+    const Outcome piped =
+      run("--json -", ("cat " + file + " | " TOLVANIC_METER).c_str());
+    ASSERT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.err, "");
+    EXPECT_EQ(jq(piped.out, figures), jq(named.out, figures));
+  }
+
+  // No folder to spool into, and a file size limit that stops the spool.
+  const std::string no_folder =
+    "cat " + aiff + " | TMPDIR=" + dir + "/none " TOLVANIC_METER;
+  const std::string limited = "cat " + aiff +
+                              " | sh -c \"trap '' XFSZ; ulimit -f 4; exec " +
+                              TOLVANIC_METER;
+  const std::pair<std::string, std::string> failures[] = {
+    { no_folder + " --summary -", "No such file or directory" },
+    { limited + " --summary -\"", "File too large" },
+  };
+  for (const auto& [command, why] : failures) {
+    SCOPED_TRACE(command);
+    const Outcome result = run("", command.c_str());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err.rfind("tolvanic-meter: standard input: cannot spool "
+                               "it to a temporary file in ",
+                               0),
+              0U)
+      << result.err;
+    EXPECT_NE(result.err.find(why), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
+  }
+}
+
+// A closed output ends the command with one line and status 1, with or
+// without --plot: one policy for SIGPIPE.
+TEST_F(MeterCli, ClosedOutputIsAWriteError)
+{
+  const std::string file = write_wav(
+    "long.wav", 1, 10.0, [](int f, int) { return sine(0.5, 1000, f); });
+  for (const std::string& plot :
+       { std::string(), " --plot " + dir + "/p.png" }) {
+    SCOPED_TRACE(plot);
+    const std::string command =
+      "sh -c '" TOLVANIC_METER " -i 0.001" + plot + " " + file + " 2>" + dir +
+      "/closed; echo $? >" + dir + "/status' | head -c 1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(read_file(dir + "/status"), "1\n");
+    EXPECT_EQ(read_file(dir + "/closed"),
+              "tolvanic-meter: standard output: Broken pipe\n");
   }
 }
 

@@ -20,9 +20,12 @@ stereo=false
 const_uri=http://plugin.org.uk/swh-plugins/const
 work=$(mktemp -d)
 mkdir -p "$(dirname "$shots")"
-export JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=tolvanic-ui-$$
 failures=0
 source "$(dirname "$0")/../host/processes.sh"
+source "$(dirname "$0")/../host/jack.sh"
+export JACK_NO_START_SERVER=1
+JACK_DEFAULT_SERVER=$(jack_server_name "ui-$(basename "$shots")")
+export JACK_DEFAULT_SERVER
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 show_host() {
@@ -31,17 +34,7 @@ show_host() {
 }
 give_up() { fail "$*"; show_host; exit 1; }
 
-# A generous client timeout: the machine may be busy building beside us.
-jackd --no-realtime --timeout 5000 --name "$JACK_DEFAULT_SERVER" -d dummy \
-  -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
-pids+=($!)
-wait_for jack_lsp || give_up "jackd did not start"
-mkfifo "$work/const.in"
-LV2_PATH=/usr/lib/lv2 jalv -x -n const -c amplitude=0.9 "$const_uri" \
-  <"$work/const.in" >"$work/const.out" 2>&1 &
-pids+=($!)
-exec 7>"$work/const.in"
-
+start_jackd || give_up "jackd did not start"
 # jalv.qt5 takes no options and names its JACK client after the plug-in.
 options=()
 [ "$host" = jalv.gtk3 ] && options=(--jack-name meter -x --print-controls)
@@ -49,13 +42,22 @@ LV2_PATH=$lv2_path stdbuf -oL "$host" "${options[@]}" "$uri" \
   </dev/null >"$work/host.out" 2>&1 &
 host_pid=$!
 pids+=($host_pid)
-# The stereo variant's inputs are in_l and in_r.
+jalv_client_open "$work/host.out" || give_up "$host opened no JACK client"
+mkfifo "$work/const.in"
+LV2_PATH=/usr/lib/lv2 stdbuf -oL jalv -x -n const -c amplitude=0.9 \
+  "$const_uri" <"$work/const.in" >"$work/const.out" 2>&1 &
+pids+=($!)
+exec 7>"$work/const.in"
+jalv_client_open "$work/const.out" || give_up "the generator opened no JACK client"
+
+# The stereo variant's inputs are in_l and in_r; it is fed on the left first.
 meter_in() { jack_lsp | grep -v '^const:' | grep -m1 ":in${1:-}\$"; }
 first_in=
 $stereo && first_in=_l
 wait_for meter_in $first_in && wait_for jack_lsp const:output ||
   give_up "no JACK ports"
-jack_connect const:output "$(meter_in $first_in)" || give_up "jack_connect"
+meter_port=$(meter_in $first_in)
+jack_connect const:output "$meter_port" || give_up "jack_connect"
 
 ui=$(timeout 20 xdotool search --sync --classname '^tolvanic$' | head -1)
 [ -n "$ui" ] || give_up "the meter's own window did not open"
@@ -99,7 +101,13 @@ split=$((width * 89 / 148))
 left="${split}x${height}+0+0" right="$((width - split))x${height}+${split}+0"
 
 loud=$(settle loud)
-[ "$loud" -gt 0 ] || give_up "the meter shows no signal"
+if [ "$loud" -eq 0 ]; then
+  # Tell a graph that dropped the generator's signal from a meter or a
+  # window that shows none.
+  broke=$(graph_broke "$meter_port") &&
+    give_up "the audio graph broke, so no signal reached the meter: $broke"
+  give_up "the meter shows no signal"
+fi
 if $stereo; then
   lit_left=$(lit_rows "$shots-loud.png" "$left")
   lit_right=$(lit_rows "$shots-loud.png" "$right")
@@ -175,5 +183,9 @@ else
     fail "$host exited $status after its window was closed"
 fi
 
-[ $failures = 0 ] || show_host
+if [ $failures -gt 0 ]; then
+  broke=$(graph_broke "$meter_port") &&
+    echo "FAIL: the audio graph broke during the test: $broke"
+  show_host
+fi
 exit $((failures > 0))

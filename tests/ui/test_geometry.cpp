@@ -33,6 +33,19 @@ TEST(UiGeometry, DecibelsMapOntoTheBarFromBottomToTop)
   }
 }
 
+TEST(UiGeometry, ScaleFromDpiStaysWithinOneToFour)
+{
+  const std::pair<double, double> cases[] = {
+    { 96.0, 1.0 }, { 192.0, 2.0 },    { 144.0, 1.5 },     { 72.0, 1.0 },
+    { 0.0, 1.0 },  { 384.0, 4.0 },    { 1000.0, 4.0 },    { NAN, 1.0 },
+    { -NAN, 1.0 }, { HUGE_VAL, 4.0 }, { -HUGE_VAL, 1.0 }, { -192.0, 1.0 },
+  };
+  for (const auto& [dpi, scale] : cases) {
+    SCOPED_TRACE(dpi);
+    EXPECT_EQ(scale_from_dpi(dpi), scale);
+  }
+}
+
 TEST(UiGeometry, ZonesAndReadoutText)
 {
   struct Case {

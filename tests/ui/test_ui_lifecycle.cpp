@@ -7,6 +7,7 @@
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/core/lv2.h>
+#include <lv2/log/log.h>
 #include <lv2/options/options.h>
 #include <lv2/parameters/parameters.h>
 #include <lv2/ui/ui.h>
@@ -19,7 +20,9 @@
 #include <X11/Xlib.h>
 
 #include <chrono>
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <dlfcn.h>
@@ -41,10 +44,11 @@ const char* const URIS[] = { LV2_ATOM__Float,
                              LV2_ATOM__Int,
                              LV2_UI__scaleFactor,
                              LV2_PARAMETERS__sampleRate,
-                             LV2_BUF_SIZE__nominalBlockLength };
+                             LV2_BUF_SIZE__nominalBlockLength,
+                             LV2_LOG__Error };
 LV2_URID map_uri(LV2_URID_Map_Handle, const char* uri)
 {
-  for (LV2_URID i = 0; i < 5; ++i) {
+  for (LV2_URID i = 0; i < 6; ++i) {
     if (std::strcmp(URIS[i], uri) == 0) {
       return i + 1;
     }
@@ -93,30 +97,48 @@ enum class Click { none, readout, readout_right, bar, second_readout };
 struct Session {
   const char* name;
   float scale;         // ui:scaleFactor; 0: not passed
-  int dpi;             // the display's Xft.dpi; 0: not set
+  const char* dpi;     // the display's Xft.dpi; null: not set
   int32_t block;       // the host's nominal block length, at 48 kHz
   Click click;         // where a synthetic press lands
   bool orphaned;       // the parent window is destroyed before cleanup
   Size size;           // the size the UI asks for
-  double hold_ms;      // the reset held up at least this long; 0: no writes
+  double hold_ms;      // the reset held up at least this long; 0: no writes;
+                       // -1: closed while it is held, which lowers it
   bool stereo = false; // the UI of the stereo variant
 };
 
 const Session SESSIONS[] = {
-  { "plain", 0, 0, 256, Click::none, false, { 96, 300 }, 0 },
-  { "readout click", 0, 0, 256, Click::readout, false, { 96, 300 }, 150 },
-  { "long blocks", 0, 0, 8192, Click::readout, false, { 96, 300 }, 341 },
-  { "right click", 0, 0, 256, Click::readout_right, false, { 96, 300 }, 0 },
-  { "click on the bar", 0, 0, 256, Click::bar, false, { 96, 300 }, 0 },
-  { "scale 2", 2, 0, 256, Click::none, false, { 192, 600 }, 0 },
-  { "192 dpi", 0, 192, 256, Click::none, false, { 192, 600 }, 0 },
-  { "host scale wins", 1.5f, 192, 256, Click::none, false, { 144, 450 }, 0 },
-  { "72 dpi", 0, 72, 256, Click::none, false, { 96, 300 }, 0 }, // not below 1
-  { "orphaned", 0, 0, 256, Click::readout, true, { 96, 300 }, 150 },
-  { "stereo", 0, 0, 256, Click::none, false, { 148, 300 }, 0, true },
+  { "plain", 0, nullptr, 256, Click::none, false, { 96, 300 }, 0 },
+  { "readout click", 0, nullptr, 256, Click::readout, false, { 96, 300 }, 150 },
+  { "long blocks", 0, nullptr, 8192, Click::readout, false, { 96, 300 }, 341 },
+  { "closed while held",
+    0,
+    nullptr,
+    8192,
+    Click::readout,
+    false,
+    { 96, 300 },
+    -1 },
+  { "right click",
+    0,
+    nullptr,
+    256,
+    Click::readout_right,
+    false,
+    { 96, 300 },
+    0 },
+  { "click on the bar", 0, nullptr, 256, Click::bar, false, { 96, 300 }, 0 },
+  { "scale 2", 2, nullptr, 256, Click::none, false, { 192, 600 }, 0 },
+  { "192 dpi", 0, "192", 256, Click::none, false, { 192, 600 }, 0 },
+  { "host scale wins", 1.5f, "192", 256, Click::none, false, { 144, 450 }, 0 },
+  { "72 dpi", 0, "72", 256, Click::none, false, { 96, 300 }, 0 }, // not below 1
+  { "dpi not a number", 0, "nan", 256, Click::none, false, { 96, 300 }, 0 },
+  { "dpi a word", 0, "high", 256, Click::none, false, { 96, 300 }, 0 },
+  { "orphaned", 0, nullptr, 256, Click::readout, true, { 96, 300 }, 150 },
+  { "stereo", 0, nullptr, 256, Click::none, false, { 148, 300 }, 0, true },
   { "stereo, left readout",
     0,
-    0,
+    nullptr,
     256,
     Click::readout,
     false,
@@ -125,17 +147,25 @@ const Session SESSIONS[] = {
     true },
   { "stereo, right readout",
     0,
-    0,
+    nullptr,
     256,
     Click::second_readout,
     false,
     { 148, 300 },
     150,
     true },
-  { "stereo, right bar", 0, 0, 256, Click::bar, false, { 148, 300 }, 0, true },
+  { "stereo, right bar",
+    0,
+    nullptr,
+    256,
+    Click::bar,
+    false,
+    { 148, 300 },
+    0,
+    true },
   { "stereo at 192 dpi",
     0,
-    192,
+    "192",
     256,
     Click::none,
     false,
@@ -143,6 +173,57 @@ const Session SESSIONS[] = {
     0,
     true },
 };
+
+std::vector<std::string> logged; // the host's log: type, then message
+int log_printf(LV2_Log_Handle, LV2_URID type, const char* format, ...)
+{
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  logged.push_back(std::to_string(type) + " " + text);
+  return 0;
+}
+int log_vprintf(LV2_Log_Handle, LV2_URID, const char*, va_list)
+{
+  return 0;
+}
+
+// A UI that cannot open says why in the host's log, as an error, and
+// nowhere else; without a log it says nothing.
+TEST(UiHost, RefusalIsExplainedInTheHostsLog)
+{
+  void* module = dlopen(TOLVANIC_UI_MODULE, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  using Entry = const LV2UI_Descriptor* (*)(uint32_t);
+  const LV2UI_Descriptor* ui =
+    reinterpret_cast<Entry>(dlsym(module, "lv2ui_descriptor"))(0);
+  LV2_URID_Map map{ nullptr, map_uri };
+  LV2_Log_Log log{ nullptr, log_printf, log_vprintf };
+  const LV2_Feature map_feature{ LV2_URID__map, &map };
+  const LV2_Feature log_feature{ LV2_LOG__log, &log };
+  const LV2_Feature* with_log[] = { &map_feature, &log_feature, nullptr };
+  const LV2_Feature* without_log[] = { &map_feature, nullptr };
+  struct Case {
+    const LV2_Feature* const* features;
+    std::vector<std::string> logged;
+  };
+  const Case cases[] = {
+    { with_log,
+      { "6 tolvanic UI: the host gives no parent window (ui:parent)\n" } },
+    { without_log, {} },
+  };
+  for (const Case& c : cases) {
+    logged.clear();
+    LV2UI_Widget widget = nullptr;
+    EXPECT_EQ(
+      ui->instantiate(ui, "", "/", record_write, nullptr, &widget, c.features),
+      nullptr);
+    EXPECT_EQ(logged, c.logged);
+  }
+  dlclose(module);
+}
 
 TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
 {
@@ -172,7 +253,7 @@ TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
     for (const Session& s : SESSIONS) {
       SCOPED_TRACE(s.name);
       if (s.dpi) {
-        const std::string resources = "Xft.dpi:\t" + std::to_string(s.dpi);
+        const std::string resources = std::string("Xft.dpi:\t") + s.dpi;
         const auto* text =
           reinterpret_cast<const unsigned char*>(resources.data());
         XChangeProperty(display,
@@ -273,6 +354,7 @@ TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
         idle(handle);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
       }
+      const Clock::time_point closed = Clock::now();
       ui->cleanup(handle);
       // Calls that reach a UI after cleanup (jalv's timer may fire once more
       // while its window is torn down) carry a null handle.
@@ -292,7 +374,8 @@ TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
         EXPECT_TRUE(writes.empty());
         continue;
       }
-      // The reset port alone, raised and held for a run to see, lowered.
+      // The reset port alone, raised and held for a run to see, lowered;
+      // when the window closes first, by cleanup.
       ASSERT_EQ(writes.size(), 2u);
       EXPECT_EQ(writes[0].port, reset_port);
       EXPECT_EQ(writes[0].value, 1.0f);
@@ -300,6 +383,10 @@ TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
       EXPECT_EQ(writes[1].value, 0.0f);
       const std::chrono::duration<double, std::milli> held =
         writes[1].at - writes[0].at;
+      if (s.hold_ms < 0.0) {
+        EXPECT_GE(writes[1].at, closed); // by cleanup, not by idle
+        continue;
+      }
       EXPECT_GE(held.count(), s.hold_ms);
       EXPECT_LT(held.count(), s.hold_ms + 400.0); // a busy machine is slow
     }

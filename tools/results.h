@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: ISC
+// What metering a file finds: the plug-in's readings and the command's own
+// count of the samples. The output code sees only this, never the plug-in
+// host or lilv.
+#ifndef TOLVANIC_TOOLS_RESULTS_H
+#define TOLVANIC_TOOLS_RESULTS_H
+
+#include "sample_stats.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The three readings of one meter, linear amplitudes.
+struct MeterReadings {
+  float level = 0.0f;
+  float peak = 0.0f;
+  float rms = 0.0f;
+};
+
+// What is known of a source before it is metered.
+struct StreamInfo {
+  std::string path;        // as given on the command line; empty: the demo
+  std::string description; // how messages name it
+  int channels = 0;
+  double rate = 0.0;
+  int64_t frames = -1; // -1 when unknown (a stream)
+};
+
+struct ChannelResult {
+  SampleStats samples;
+  float final_peak_hold = 0.0f; // the plug-in's readings
+  float highest_rms = 0.0f;
+};
+
+struct FileResult {
+  StreamInfo stream;
+  int64_t frames = 0;         // metered
+  int64_t header_frames = -1; // declared by the header; -1 when unknown
+  std::vector<ChannelResult> channels;
+};
+
+#endif
