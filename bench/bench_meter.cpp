@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: ISC
 // meter_run against its floor, the bare mean-square recurrence, on the same
-// signals and block sizes, and the inline variant against meter_run, side
-// by side in one run; ends with a table of the ratios. The meter is the
-// plug-in's own object code, built with the shipped flags.
+// signals and block sizes, and the inline and stereo variants against
+// meter_run, side by side in one run; ends with tables of the ratios. The
+// meters are the plug-ins' own object code, built with the shipped flags.
 #include "cases.h"
 #include "floor.h"
 #include "inline/inline_meter.h"
 #include "plugin/meter.h"
 #include "ratio_table.h"
+#include "stereo/stereo_meter.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <random>
@@ -18,20 +20,25 @@
 
 namespace {
 
-std::vector<float> make_signal(const std::string& kind)
+// A signal of a kind; the right channel of a stereo pair is another of the
+// same kind (other noise, a sine of another pitch and level).
+std::vector<float> make_signal(const std::string& kind, bool right = false)
 {
   std::vector<float> samples(SAMPLES_PER_ITERATION, 0.0f);
   if (kind == "noise") {
-    std::mt19937 rng(5);
+    std::mt19937 rng(right ? 6 : 5);
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
     for (float& x : samples) {
       x = unit(rng);
     }
   } else if (kind == "sine") {
-    // 1 kHz at -6 dBFS.
+    // 1 kHz at -6 dBFS; on the right 700 Hz at -12 dBFS.
+    const double hz = right ? 700.0 : 1000.0;
+    const float amplitude = right ? 0.25f : 0.5f;
     for (size_t i = 0; i < samples.size(); ++i) {
-      const double phase = 2.0 * M_PI * 1000.0 * static_cast<double>(i);
-      samples[i] = 0.5f * static_cast<float>(std::sin(phase / SAMPLE_RATE));
+      const double phase = 2.0 * M_PI * hz * static_cast<double>(i);
+      samples[i] =
+        amplitude * static_cast<float>(std::sin(phase / SAMPLE_RATE));
     }
   }
   return samples;
@@ -166,6 +173,54 @@ void bench_inline(benchmark::State& state,
   plugin.cleanup(handle);
 }
 
+// The stereo variant over the same blocks, two channels; its outputs in
+// buffers of their own or, in place, in the inputs' buffers. Time per frame.
+void bench_stereo(benchmark::State& state,
+                  std::vector<float> left,
+                  std::vector<float> right,
+                  const std::vector<uint32_t>& blocks,
+                  bool in_place)
+{
+  const LV2_Descriptor& plugin = stereo_meter_descriptor;
+  LV2_Handle handle = plugin.instantiate(&plugin, SAMPLE_RATE, "", nullptr);
+  if (handle == nullptr) {
+    state.SkipWithError("the stereo variant could not be instantiated");
+    return;
+  }
+  float reset = 0.0f;
+  float readings[6] = {};
+  plugin.connect_port(handle, STEREO_RESET, &reset);
+  for (uint32_t i = 0; i < 6; ++i) {
+    plugin.connect_port(handle, STEREO_LEVEL_L + i, &readings[i]);
+  }
+  auto& self = *static_cast<StereoMeter*>(handle);
+  std::vector<float> output_l(left.size());
+  std::vector<float> output_r(right.size());
+
+  const auto run_signal = [&] {
+    size_t position = 0;
+    for (const uint32_t count : blocks) {
+      // What connect_port does, without the calls.
+      self.left.p_input = left.data() + position;
+      self.right.p_input = right.data() + position;
+      self.p_out_l = (in_place ? left : output_l).data() + position;
+      self.p_out_r = (in_place ? right : output_r).data() + position;
+      stereo_meter_run(handle, count);
+      position += count;
+    }
+  };
+  run_signal();
+  for (auto _ : state) {
+    run_signal();
+    benchmark::DoNotOptimize(readings);
+    benchmark::DoNotOptimize(output_l.data());
+    benchmark::DoNotOptimize(output_r.data());
+    benchmark::ClobberMemory();
+  }
+  count_samples(state);
+  plugin.cleanup(handle);
+}
+
 void bench_floor(benchmark::State& state,
                  const std::vector<float>& signal,
                  const std::vector<uint32_t>& blocks)
@@ -205,6 +260,7 @@ float log10_of(float value)
 // The signals and block lists live until the benchmarks have run.
 struct Data {
   std::vector<std::vector<float>> signals;
+  std::vector<std::vector<float>> right_signals; // stereo's right channel
   std::vector<std::vector<uint32_t>> constant_blocks;
   std::vector<std::vector<uint32_t>> alternating_blocks;
   std::vector<std::vector<float>> alternating_lengths; // as powf arguments
@@ -254,6 +310,27 @@ void register_all(const Data& data)
         });
     }
   }
+  for (size_t s = 0; s < data.signals.size(); ++s) {
+    for (size_t b = 0; b < std::size(BLOCK_SIZES); ++b) {
+      const uint32_t size = BLOCK_SIZES[b];
+      if (std::find(std::begin(STEREO_BLOCK_SIZES),
+                    std::end(STEREO_BLOCK_SIZES),
+                    size) == std::end(STEREO_BLOCK_SIZES)) {
+        continue;
+      }
+      const std::vector<float>* left = &data.signals[s];
+      const std::vector<float>* right = &data.right_signals[s];
+      const std::vector<uint32_t>* blocks = &data.constant_blocks[b];
+      for (const bool in_place : { false, true }) {
+        benchmark::RegisterBenchmark(
+          case_name(in_place ? STEREO_IN_PLACE : STEREO, SIGNALS[s], size)
+            .c_str(),
+          [=](benchmark::State& state) {
+            bench_stereo(state, *left, *right, *blocks, in_place);
+          });
+      }
+    }
+  }
   // The alternating block lengths.
   std::vector<float> lengths;
   for (const uint32_t size : BLOCK_SIZES) {
@@ -278,6 +355,7 @@ int main(int argc, char** argv)
   Data data;
   for (const char* signal : SIGNALS) {
     data.signals.push_back(make_signal(signal));
+    data.right_signals.push_back(make_signal(signal, true));
   }
   for (const uint32_t size : BLOCK_SIZES) {
     data.constant_blocks.push_back(make_blocks(size, false));

@@ -31,6 +31,20 @@ constexpr const char* INLINE_IN_PLACE = "inline-in-place";
 constexpr uint32_t INLINE_BLOCK_SIZE = 256;
 constexpr double INLINE_TARGET_RATIO = 1.05; // of meter_run's time
 
+// The stereo variant, both channels metered in one pass and copied to the
+// audio outputs, against meter_run on one channel of the same blocks: its
+// time per frame over tolvanic's time per sample. Out of place, and in
+// place (each output on its input's buffer).
+constexpr const char* STEREO = "stereo";
+constexpr const char* STEREO_IN_PLACE = "stereo-in-place";
+constexpr uint32_t STEREO_BLOCK_SIZES[] = { 32, 256, 4096 };
+
+// The largest stereo/meter ratio allowed at a block size.
+inline double stereo_target_ratio(uint32_t block_size)
+{
+  return block_size <= 32 ? 1.35 : 1.15;
+}
+
 // Single-call costs, for the per-block work.
 constexpr const char* POWF = "powf";
 constexpr const char* LOG10F = "log10f";

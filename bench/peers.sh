@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: ISC
 # tolvanic against other LV2 plug-ins in a real host: lv2bench (lilv-utils)
 # runs each plug-in on its own, at the same block sizes and sample count,
-# several times, and the medians are compared.
+# several times, and the medians are compared: per channel against
+# tolvanic, and the two-channel plug-ins per frame against tolvanic stereo.
 #
 # Usage: bench/peers.sh [BUILD_DIR]   (RUNS=n and FRAMES=n override)
 #
@@ -26,11 +27,14 @@ build=$(cd "$build" && pwd)
 # folder, so an installed copy of tolvanic cannot stand in for the build.
 plugins=(
   "tolvanic|http://tolvanic.org/oss/lv2/tolvanic|$build/lv2"
+  "tolvanic stereo|http://tolvanic.org/oss/lv2/tolvanic#stereo|$build/lv2"
   "LV2 example amplifier|http://lv2plug.in/plugins/eg-amp|/usr/lib/lv2"
   "swh amp|http://plugin.org.uk/swh-plugins/amp|/usr/lib/lv2"
   "swh gate|http://plugin.org.uk/swh-plugins/gate|/usr/lib/lv2"
   "LSP latency meter|http://lsp-plug.in/plugins/lv2/latency_meter|/usr/lib/lv2"
   "LSP spectrum analyzer x1|http://lsp-plug.in/plugins/lv2/spectrum_analyzer_x1|/usr/lib/lv2"
+  "LSP spectrum analyzer x2|http://lsp-plug.in/plugins/lv2/spectrum_analyzer_x2|/usr/lib/lv2"
+  "LSP phase detector|http://lsp-plug.in/plugins/lv2/phase_detector|/usr/lib/lv2"
   "Invada meter|http://invadarecords.com/plugins/lv2/meter|/usr/lib/lv2"
 )
 
@@ -69,10 +73,12 @@ done
 echo "load average after:  $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 
-# ns/frame: one sample of every channel; ns/sample/ch: that per channel.
-printf '%-26s %8s %6s %12s %10s %13s %11s\n' plug-in channels block "median s" "ns/frame" "ns/sample/ch" "x tolvanic"
+# ns/frame: one sample of every channel; ns/sample/ch: that per channel;
+# x tolvanic: per channel against tolvanic; x stereo: a two-channel
+# plug-in's ns/frame against tolvanic stereo's.
+printf '%-26s %8s %6s %12s %10s %13s %11s %9s\n' plug-in channels block "median s" "ns/frame" "ns/sample/ch" "x tolvanic" "x stereo"
 for block in "${block_sizes[@]}"; do
-  reference=""
+  reference="" stereo_reference=""
   for entry in "${plugins[@]}"; do
     IFS='|' read -r name uri path <<<"$entry"
     channels=$(audio_inputs "$uri" "$path")
@@ -81,6 +87,11 @@ for block in "${block_sizes[@]}"; do
     per_channel=$(awk -v p="$per_frame" -v c="$channels" 'BEGIN { printf "%.3f", (c > 0 ? p / c : p) }')
     [ -n "$reference" ] || reference=$per_channel
     ratio=$(awk -v p="$per_channel" -v r="$reference" 'BEGIN { printf "%.2f", p / r }')
-    printf '%-26s %8s %6s %12.6f %10s %13s %11s\n' "$name" "$channels" "$block" "$seconds" "$per_frame" "$per_channel" "$ratio"
+    [ "$name" = "tolvanic stereo" ] && stereo_reference=$per_frame
+    stereo_ratio=-
+    if [ "$channels" = 2 ] && [ -n "$stereo_reference" ]; then
+      stereo_ratio=$(awk -v p="$per_frame" -v r="$stereo_reference" 'BEGIN { printf "%.2f", p / r }')
+    fi
+    printf '%-26s %8s %6s %12.6f %10s %13s %11s %9s\n' "$name" "$channels" "$block" "$seconds" "$per_frame" "$per_channel" "$ratio" "$stereo_ratio"
   done
 done

@@ -83,6 +83,47 @@ int RatioTable::print_inline(std::ostream& out) const
   return missed;
 }
 
+int RatioTable::print_stereo(std::ostream& out) const
+{
+  out << formatted("\nthe stereo variant against meter_run: its ns per frame "
+                   "(both channels)\nover meter_run's ns per sample (one "
+                   "channel)\n\n%-8s %5s %6s %7s %7s %9s %7s  %s\n",
+                   "signal",
+                   "block",
+                   "meter",
+                   "stereo",
+                   "ratio",
+                   "in place",
+                   "ratio",
+                   "target");
+  int missed = 0;
+  for (const char* signal : SIGNALS) {
+    for (const uint32_t size : STEREO_BLOCK_SIZES) {
+      const double* meter = median(case_name(CONSTANT, signal, size));
+      const double* copied = median(case_name(STEREO, signal, size));
+      const double* in_place = median(case_name(STEREO_IN_PLACE, signal, size));
+      if (meter == nullptr || copied == nullptr || in_place == nullptr) {
+        continue; // filtered out
+      }
+      const double target = stereo_target_ratio(size);
+      const bool met =
+        *copied / *meter <= target && *in_place / *meter <= target;
+      missed += met ? 0 : 1;
+      out << formatted("%-8s %5u %6.3f %7.3f %6.3fx %9.3f %6.3fx  <=%.2fx %s\n",
+                       signal,
+                       size,
+                       *meter / SAMPLES_PER_ITERATION,
+                       *copied / SAMPLES_PER_ITERATION,
+                       *copied / *meter,
+                       *in_place / SAMPLES_PER_ITERATION,
+                       *in_place / *meter,
+                       target,
+                       met ? "ok" : "MISS");
+    }
+  }
+  return missed;
+}
+
 const double* RatioTable::median(const std::string& name) const
 {
   const auto found = medians_.find(name);
@@ -159,6 +200,7 @@ void RatioTable::print(std::ostream& out) const
                    "that powf (+%.0f%% for noise)\n",
                    NOISE_ALLOWANCE * 100.0);
   missed += print_inline(out);
+  missed += print_stereo(out);
   const double* powf_ns = median(POWF);
   const double* log10f_ns = median(LOG10F);
   if (powf_ns != nullptr && log10f_ns != nullptr) {

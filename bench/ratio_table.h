@@ -25,6 +25,8 @@ private:
   const double* median(const std::string& name) const;
   // The inline variant's table; returns the number of targets missed.
   int print_inline(std::ostream& out) const;
+  // The stereo variant's table; returns the number of targets missed.
+  int print_stereo(std::ostream& out) const;
 };
 
 #endif

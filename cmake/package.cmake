@@ -9,11 +9,12 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "LV2 level meter: falling-peak level, peak hold and RMS")
 # CPack puts the summary first, as the synopsis; this is the long part.
 set(CPACK_PACKAGE_DESCRIPTION
-  "Two single-channel LV2 analyser plug-ins that report a falling-peak level
+  "LV2 analyser plug-ins that report, per channel, a falling-peak level
 (15 dB per second), a peak hold with a reset button and an RMS level:
-tolvanic, which only observes its input, and tolvanic inline, which passes
-its input on unchanged, for DAW tracks and buses. Also tolvanic-meter, a
-command that meters audio files with the plug-in.")
+tolvanic, which only observes its one input; tolvanic inline, which passes
+its input on unchanged, for mono DAW tracks; and tolvanic stereo, which
+meters and passes on two channels, for stereo tracks and buses. Also
+tolvanic-meter, a command that meters audio files with the plug-in.")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

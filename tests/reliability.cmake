@@ -10,13 +10,15 @@ function(add_hosted_test target)
     Threads::Threads tolvanic_warnings ${CMAKE_DL_LIBS})
   target_compile_definitions(${target} PRIVATE
     TOLVANIC_MODULE="$<TARGET_FILE:tolvanic>"
-    TOLVANIC_INLINE_MODULE="$<TARGET_FILE:tolvanic_inline>")
-  add_dependencies(${target} tolvanic tolvanic_inline)
+    TOLVANIC_INLINE_MODULE="$<TARGET_FILE:tolvanic_inline>"
+    TOLVANIC_STEREO_MODULE="$<TARGET_FILE:tolvanic_stereo>")
+  add_dependencies(${target} tolvanic tolvanic_inline tolvanic_stereo)
   gtest_discover_tests(${target} PROPERTIES LABELS host)
 endfunction()
 
 add_hosted_test(concurrency_tests test_concurrency.cpp)
 add_hosted_test(inline_tests test_inline.cpp)
+add_hosted_test(stereo_tests test_stereo.cpp)
 
 # The rest concerns the shipped build only, and starts the sanitizer builds.
 if(TOLVANIC_SANITIZE OR TOLVANIC_FUZZ)
@@ -52,13 +54,15 @@ add_test(NAME valgrind.lv2bench
   COMMAND ${valgrind} ${LV2BENCH} -b 256 -n 96000 ${TOLVANIC_URI})
 add_test(NAME valgrind.lv2bench.inline
   COMMAND ${valgrind} ${LV2BENCH} -b 256 -n 96000 ${TOLVANIC_INLINE_URI})
+add_test(NAME valgrind.lv2bench.stereo
+  COMMAND ${valgrind} ${LV2BENCH} -b 256 -n 96000 ${TOLVANIC_STEREO_URI})
 add_test(NAME valgrind.lilv_tests COMMAND ${valgrind} $<TARGET_FILE:lilv_tests>)
 add_test(NAME valgrind.load_tests COMMAND ${valgrind} $<TARGET_FILE:load_tests>)
 set_tests_properties(valgrind.lv2bench valgrind.lv2bench.inline
-  valgrind.lilv_tests valgrind.load_tests
+  valgrind.lv2bench.stereo valgrind.lilv_tests valgrind.load_tests
   PROPERTIES LABELS sanitize ENVIRONMENT "LV2_PATH=${TOLVANIC_LV2_PATH}")
 tolvanic_heavy_rows(1 valgrind.lv2bench valgrind.lv2bench.inline
-  valgrind.lilv_tests valgrind.load_tests)
+  valgrind.lv2bench.stereo valgrind.lilv_tests valgrind.load_tests)
 
 # clang builds with AddressSanitizer and UndefinedBehaviorSanitizer (the
 # unit and host suites, and the fuzzer), and with ThreadSanitizer (the

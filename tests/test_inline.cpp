@@ -4,6 +4,7 @@
 // bit for bit (in place and out of place), and every port it writes equals
 // tolvanic's on the same blocks, bit for bit.
 #include "hosted_meter.h"
+#include "variant_module.h"
 
 #include <gtest/gtest.h>
 
@@ -15,21 +16,8 @@
 
 TEST(Inline, ModuleHoldsTheVariantAlone)
 {
-  void* module = dlopen(TOLVANIC_INLINE_MODULE, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(module, nullptr) << dlerror();
-  using Entry = const LV2_Descriptor* (*)(uint32_t);
-  auto entry = reinterpret_cast<Entry>(dlsym(module, "lv2_descriptor"));
-  ASSERT_NE(entry, nullptr);
-  ASSERT_NE(entry(0), nullptr);
-  EXPECT_STREQ(entry(0)->URI, "http://tolvanic.org/oss/lv2/tolvanic#inline");
-  EXPECT_EQ(entry(0), entry(0));
-  EXPECT_EQ(entry(1), nullptr);
-  EXPECT_EQ(entry(0)->activate, nullptr);
-  EXPECT_EQ(entry(0)->deactivate, nullptr);
-  EXPECT_EQ(
-    entry(0)->extension_data("http://lv2plug.in/ns/ext/state#interface"),
-    nullptr);
-  dlclose(module);
+  expect_module_holds_the_variant_alone(
+    TOLVANIC_INLINE_MODULE, "http://tolvanic.org/oss/lv2/tolvanic#inline");
 }
 
 TEST(Inline, PassesTheAudioOnAndReadsAsTolvanic)

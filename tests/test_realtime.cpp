@@ -5,11 +5,14 @@
 // which kills it on any system call but read, write and exit).
 #include "counting_alloc.h"
 #include "hosted_meter.h"
+#include "hosted_stereo.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <limits>
+#include <string>
 
 #include <linux/seccomp.h>
 #include <sys/prctl.h>
@@ -35,11 +38,54 @@ void expect_no_counted_calls()
   }
 }
 
-// Runs blocks of varied lengths and signals, toggling the reset control,
-// reconnecting ports (an unknown index too) as hosts may, and sending the
-// audio output (the inline variant's) in place and out of place by turns;
-// returns a hash of every output bit pattern.
-uint64_t drive(HostedMeter& meter,
+uint64_t fold(uint64_t hash, const PortBits& out)
+{
+  for (const uint32_t bits : { out.level, out.peak, out.rms }) {
+    hash = (hash ^ bits) * 1099511628211ULL;
+  }
+  return hash;
+}
+
+// One block of tolvanic or the inline variant, whose audio output goes in
+// place and out of place by turns; an index neither plug-in has is
+// connected now and then.
+uint64_t run_block(HostedMeter& meter,
+                   const float* samples,
+                   uint32_t length,
+                   size_t block,
+                   uint64_t hash)
+{
+  if (block % 50 == 0) {
+    meter.connect();
+    meter.plugin().connect_port(meter.handle(), 9, &meter.reset);
+  }
+  return fold(hash, meter.run(samples, length, block % 2 == 1));
+}
+
+// One block of the stereo variant, its audio ports through every sharing of
+// buffers by turns; the right channel is the same signal further on.
+uint64_t run_block(HostedStereo& meter,
+                   const float* samples,
+                   uint32_t length,
+                   size_t block,
+                   uint64_t hash)
+{
+  const std::array<Sharing, SHARINGS> sharings = every_sharing();
+  if (block % 50 == 0) {
+    meter.connect();
+    meter.plugin().connect_port(
+      meter.handle(), HostedStereo::PORTS, &meter.reset);
+  }
+  const StereoBits out =
+    meter.run(samples, samples + length, length, sharings[block % SHARINGS]);
+  return fold(fold(hash, out.left), out.right);
+}
+
+// Runs blocks of varied lengths and signals, toggling the reset control and
+// reconnecting ports as hosts may; returns a hash of every output bit
+// pattern.
+template<typename Hosted>
+uint64_t drive(Hosted& meter,
                const std::vector<float>& signal,
                const std::vector<uint32_t>& lengths)
 {
@@ -47,37 +93,50 @@ uint64_t drive(HostedMeter& meter,
   size_t position = 0;
   for (size_t block = 0; block < lengths.size(); ++block) {
     const uint32_t length = lengths[block];
-    if (position + length > signal.size()) position = 0;
+    if (position + 2 * length > signal.size()) position = 0;
     meter.reset = block % 97 == 3 ? 1.0f : 0.0f;
-    if (block % 50 == 0) {
-      meter.connect();
-      meter.plugin().connect_port(meter.handle(), 9, &meter.reset);
-    }
-    const PortBits out =
-      meter.run(signal.data() + position, length, block % 2 == 1);
-    for (const uint32_t bits : { out.level, out.peak, out.rms }) {
-      hash = (hash ^ bits) * 1099511628211ULL;
-    }
+    hash = run_block(meter, signal.data() + position, length, block, hash);
     position += length;
   }
   return hash;
 }
 
-// Each test runs for tolvanic and for the inline variant.
+template<typename Hosted>
+void expect_no_allocation_nor_lock(const LV2_Descriptor& plugin)
+{
+  const std::vector<float> signal = varied_signal(7, 200000);
+  const std::vector<uint32_t> lengths = varied_lengths(7, 3000);
+  for (const double rate : RATES) {
+    SCOPED_TRACE(rate);
+    Hosted meter(rate, plugin);
+    counting_arm();
+    drive(meter, signal, lengths);
+    counting_disarm();
+    expect_no_counted_calls();
+  }
+}
+
+// Each test runs for tolvanic and for the inline and stereo variants.
 class RealTime : public ::testing::TestWithParam<const char*> {
 protected:
   const LV2_Descriptor& plugin = load_plugin(GetParam());
+  const bool stereo = std::strcmp(GetParam(), TOLVANIC_STEREO_MODULE) == 0;
 };
+
+std::string module_name(const ::testing::TestParamInfo<const char*>& module)
+{
+  const char* const names[] = { "tolvanic", "inline", "stereo" };
+  return names[module.index];
+}
 
 } // namespace
 
 INSTANTIATE_TEST_SUITE_P(Modules,
                          RealTime,
                          ::testing::Values(TOLVANIC_MODULE,
-                                           TOLVANIC_INLINE_MODULE),
-                         [](const auto& module) {
-                           return module.index == 0 ? "tolvanic" : "inline";
-                         });
+                                           TOLVANIC_INLINE_MODULE,
+                                           TOLVANIC_STEREO_MODULE),
+                         module_name);
 
 TEST_P(RealTime, CountersSeeTheModulesOwnAllocations)
 {
@@ -93,15 +152,10 @@ TEST_P(RealTime, CountersSeeTheModulesOwnAllocations)
 
 TEST_P(RealTime, ConnectAndRunNeverAllocateNorLock)
 {
-  const std::vector<float> signal = varied_signal(7, 200000);
-  const std::vector<uint32_t> lengths = varied_lengths(7, 3000);
-  for (const double rate : RATES) {
-    SCOPED_TRACE(rate);
-    HostedMeter meter(rate, plugin);
-    counting_arm();
-    drive(meter, signal, lengths);
-    counting_disarm();
-    expect_no_counted_calls();
+  if (stereo) {
+    expect_no_allocation_nor_lock<HostedStereo>(plugin);
+  } else {
+    expect_no_allocation_nor_lock<HostedMeter>(plugin);
   }
 }
 
@@ -134,7 +188,8 @@ TEST(RealTimeProbe, StrictSeccompKillsOnAnyOtherSystemCall)
   EXPECT_EQ(WTERMSIG(status), SIGKILL);
 }
 
-TEST_P(RealTime, ThousandsOfBlocksRunUnderStrictSeccomp)
+template<typename Hosted>
+void expect_runs_under_strict_seccomp(const LV2_Descriptor& plugin)
 {
   const std::vector<float> signal = varied_signal(11, 400000);
   const std::vector<uint32_t> lengths = varied_lengths(11, 5000);
@@ -142,12 +197,12 @@ TEST_P(RealTime, ThousandsOfBlocksRunUnderStrictSeccomp)
     SCOPED_TRACE(rate);
     uint64_t expected;
     {
-      HostedMeter alone(rate, plugin);
+      Hosted alone(rate, plugin);
       expected = drive(alone, signal, lengths);
     }
     // Instantiated before the child enters strict mode: only
     // connect_port and run happen under it.
-    HostedMeter meter(rate, plugin);
+    Hosted meter(rate, plugin);
     int pipe_ends[2];
     ASSERT_EQ(pipe(pipe_ends), 0);
     const int status = run_under_strict_seccomp(
@@ -167,5 +222,14 @@ TEST_P(RealTime, ThousandsOfBlocksRunUnderStrictSeccomp)
     ASSERT_EQ(got, static_cast<ssize_t>(sizeof reported));
     EXPECT_EQ(reported, expected)
       << "the child's runs differ from the parent's";
+  }
+}
+
+TEST_P(RealTime, ThousandsOfBlocksRunUnderStrictSeccomp)
+{
+  if (stereo) {
+    expect_runs_under_strict_seccomp<HostedStereo>(plugin);
+  } else {
+    expect_runs_under_strict_seccomp<HostedMeter>(plugin);
   }
 }

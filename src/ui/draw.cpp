@@ -96,9 +96,12 @@ void fill_zones(cairo_t* cr,
   }
 }
 
-void draw_readout(cairo_t* cr, const Layout& layout, float peak, bool pressed)
+void draw_readout(cairo_t* cr,
+                  const Layout& layout,
+                  const Rect& r,
+                  float peak,
+                  bool pressed)
 {
-  const Rect& r = layout.readout;
   const float db = db_from_amplitude(peak);
   rounded_rect(cr, r, 4.0 * layout.scale);
   set(cr, pressed ? PANEL_PRESSED : PANEL);
@@ -118,7 +121,7 @@ void draw_readout(cairo_t* cr, const Layout& layout, float peak, bool pressed)
   cairo_select_font_face(
     cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
   cairo_set_font_size(cr, layout.readout_size);
-  set(cr, db == -INFINITY ? TEXT : lighter(colour_of(zone_of(db)), 0.15));
+  set(cr, db > SILENCE_DB ? lighter(colour_of(zone_of(db)), 0.15) : TEXT);
   text_centred(cr,
                number.text,
                r.x + r.width / 2.0,
@@ -129,7 +132,7 @@ void draw_scale(cairo_t* cr, const Layout& layout)
 {
   bool labelled[MARK_COUNT];
   label_marks(layout, labelled);
-  const Rect& bar = layout.bar;
+  const Rect& bar = layout.bar[0];
   const double tick_start = layout.label_right + 2.0 * layout.scale;
   cairo_select_font_face(
     cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
@@ -159,9 +162,11 @@ void draw_scale(cairo_t* cr, const Layout& layout)
   }
 }
 
-void draw_bar(cairo_t* cr, const Layout& layout, const Readings& readings)
+void draw_bar(cairo_t* cr,
+              const Layout& layout,
+              const Rect& bar,
+              const Readings& readings)
 {
-  const Rect& bar = layout.bar;
   // The unlit meter shows its zones dimly; the level lights them, the RMS
   // is a lighter core inside it, the peak hold a line across.
   fill_zones(cr, bar, bar.x, bar.width, SCALE_TOP_DB, 0.0, 0.14);
@@ -191,16 +196,32 @@ void draw_bar(cairo_t* cr, const Layout& layout, const Readings& readings)
   }
 }
 
+void draw_channel_letter(cairo_t* cr, const Layout& layout, int channel)
+{
+  const Rect& r = layout.channel_label[channel];
+  cairo_select_font_face(
+    cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+  cairo_set_font_size(cr, layout.label_size);
+  set(cr, TEXT);
+  text_centred(
+    cr, channel == 0 ? "L" : "R", r.x + r.width / 2.0, r.y + r.height / 2.0);
+}
+
 } // namespace
 
 void draw_meter(cairo_t* cr,
                 const Layout& layout,
-                const Readings& readings,
+                const Readings readings[],
                 bool pressed)
 {
   set(cr, BACKGROUND);
   cairo_paint(cr);
-  draw_readout(cr, layout, readings.peak, pressed);
   draw_scale(cr, layout);
-  draw_bar(cr, layout, readings);
+  for (int c = 0; c < layout.channels; ++c) {
+    draw_readout(cr, layout, layout.readout[c], readings[c].peak, pressed);
+    draw_bar(cr, layout, layout.bar[c], readings[c]);
+    if (layout.channels > 1) {
+      draw_channel_letter(cr, layout, c);
+    }
+  }
 }

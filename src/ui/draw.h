@@ -14,11 +14,12 @@ struct Readings {
   float rms;
 };
 
-// Paints the whole window: readout, scale and bar. `pressed` shows the
-// readout pressed while the reset is held.
+// Paints the whole window: a readout and a bar per channel (one Readings
+// each, layout.channels of them) and the scale. `pressed` shows the
+// readouts pressed while the reset is held.
 void draw_meter(cairo_t* cr,
                 const Layout& layout,
-                const Readings& readings,
+                const Readings readings[],
                 bool pressed);
 
 #endif

@@ -12,6 +12,11 @@ constexpr float SCALE_BOTTOM_DB = -60.0f;
 constexpr float SCALE_TOP_DB = 6.0f;
 // Readings from here up are hot; above 0 dBFS they are over.
 constexpr float HOT_DB = -12.0f;
+// The meter's own silence floor: a peak hold at or below it reads "-inf".
+constexpr float SILENCE_DB = -120.0f;
+
+// The stereo variant's two channels, side by side.
+constexpr int MAX_CHANNELS = 2;
 
 // The scale's marks, top to bottom: every 3 dB near full scale, where
 // levels are set, every 6 dB below.
@@ -30,24 +35,33 @@ struct Size {
   int width, height;
 };
 
+// Each channel has its bar and its peak hold readout; with two, the left
+// channel's come first, and each bar gets its channel's letter below it.
 struct Layout {
-  double scale;        // 1 at 96 dpi
-  Rect readout;        // the peak hold readout, also the reset button
-  Rect bar;            // the meter: SCALE_TOP_DB at its top edge
-  double label_right;  // the scale's labels end here
+  double scale;                     // 1 at 96 dpi
+  int channels;                     // 1 or 2
+  Rect readout[MAX_CHANNELS];       // peak hold readouts, also reset buttons
+  Rect bar[MAX_CHANNELS];           // the meters: SCALE_TOP_DB at their top
+  Rect channel_label[MAX_CHANNELS]; // "L" and "R"; empty with one channel
+  double label_right;               // the scale's labels end here
   double label_size;   // font size of the scale's labels, in pixels
   double readout_size; // font size of the readout's number, in pixels
 };
 
-// The size the UI asks for at a scale factor.
-Size natural_size(double scale);
+// The size the UI asks for at a scale factor: wider by a bar for each
+// channel after the first.
+Size natural_size(double scale, int channels);
 
 // The scale factor for a display's dots per inch (96 is 1), within 1 to 4;
 // 1 for a value that is missing or not a number.
 double scale_from_dpi(double dpi);
 
-// Places the parts in a window of any size, down to 1 by 1.
-Layout layout_for(int width, int height, double scale);
+// Places the parts of a meter of 1 or 2 channels in a window of any size,
+// down to 1 by 1.
+Layout layout_for(int width, int height, double scale, int channels);
+
+// The channel whose peak hold readout holds the point, or -1.
+int readout_at(const Layout& layout, double x, double y);
 
 // A linear amplitude in dBFS: -infinity for 0, a negative number or NaN.
 float db_from_amplitude(float amplitude);
@@ -68,7 +82,8 @@ struct PeakText {
 };
 
 // The peak hold in dBFS with one decimal and its sign ("-0.9", "+1.5"), or
-// "-inf" when it is 0.
+// "-inf" at or below the silence floor (a host may feed a tiny offset
+// instead of silence).
 PeakText format_peak(float peak);
 
 #endif

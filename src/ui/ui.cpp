@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: ISC
 // The meter's own LV2 user interface: an X11 window drawn with cairo that
 // shows the level, RMS and peak hold on a dBFS scale and clears the peak
-// hold when its readout is clicked. It is a view of the plug-in's output
+// hold when its readout is clicked; for the stereo variant a bar and a
+// readout per channel, and a click on either readout presses the one
+// reset. It is a view of the plug-in's output
 // ports: port_event stores a value and marks the view stale, idle handles
 // the window's events and draws when something is stale. Everything runs
 // on the host's UI thread; there are no threads or timers of its own.
@@ -10,6 +12,7 @@
 #include "geometry.h"
 #include "host_options.h"
 #include "plugin/meter.h"
+#include "stereo/stereo_meter.h"
 
 #include <lv2/core/lv2.h>
 #include <lv2/ui/ui.h>
@@ -27,10 +30,12 @@ struct MeterUi {
   LV2UI_Write_Function write;
   LV2UI_Controller controller;
   const LV2UI_Resize* host_resize; // null if the host cannot be asked
+  int channels;                    // 2 for the stereo variant, else 1
+  uint32_t reset_port;
   Canvas canvas;
   double scale;
   Layout layout;
-  Readings readings;
+  Readings readings[MAX_CHANNELS];
   Size configured;     // the window's size in its last configure event
   bool stale;          // the pixmap no longer shows the readings
   bool exposed;        // the window lost what it showed
@@ -49,7 +54,7 @@ double now_seconds()
 
 void write_reset(MeterUi* ui, float value)
 {
-  ui->write(ui->controller, PORT_RESET, sizeof value, 0, &value);
+  ui->write(ui->controller, ui->reset_port, sizeof value, 0, &value);
 }
 
 void fit_to(MeterUi* ui, int width, int height)
@@ -60,7 +65,7 @@ void fit_to(MeterUi* ui, int width, int height)
   if (width != ui->canvas.width || height != ui->canvas.height) {
     canvas_resize_pixmap(&ui->canvas, width, height);
   }
-  ui->layout = layout_for(width, height, ui->scale);
+  ui->layout = layout_for(width, height, ui->scale, ui->channels);
   ui->stale = true;
 }
 
@@ -86,7 +91,7 @@ void handle_event(MeterUi* ui, const XEvent& event)
       break;
     case ButtonPress:
       if (event.xbutton.button == Button1 &&
-          contains(ui->layout.readout, event.xbutton.x, event.xbutton.y)) {
+          readout_at(ui->layout, event.xbutton.x, event.xbutton.y) >= 0) {
         press(ui);
       }
       break;
@@ -98,7 +103,7 @@ void handle_event(MeterUi* ui, const XEvent& event)
 /// host gives no parent window or the display cannot be opened, with the
 /// reason in the host's log when it offers one.
 LV2UI_Handle instantiate(const LV2UI_Descriptor*,
-                         const char*,
+                         const char* plugin_uri,
                          const char*,
                          LV2UI_Write_Function write_function,
                          LV2UI_Controller controller,
@@ -121,10 +126,14 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*,
   ui->controller = controller;
   ui->host_resize = options.resize;
   ui->reset_hold_s = reset_hold_seconds(options);
+  const bool stereo =
+    plugin_uri && std::strcmp(plugin_uri, STEREO_METER_URI) == 0;
+  ui->channels = stereo ? 2 : 1;
+  ui->reset_port = stereo ? uint32_t{ STEREO_RESET } : uint32_t{ PORT_RESET };
 
   // The window is made at its natural size at scale 1 first: the display's
   // resolution can only be read once it is open.
-  Size size = natural_size(1.0);
+  Size size = natural_size(1.0, ui->channels);
   const auto parent =
     static_cast<Window>(reinterpret_cast<uintptr_t>(options.parent));
   if (!canvas_open(&ui->canvas, parent, size.width, size.height)) {
@@ -136,7 +145,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*,
   ui->scale = options.scale > 0.0f && options.scale <= 4.0f
                 ? static_cast<double>(options.scale)
                 : scale_from_dpi(canvas_dpi(&ui->canvas));
-  size = natural_size(ui->scale);
+  size = natural_size(ui->scale, ui->channels);
   if (size.width != ui->canvas.width || size.height != ui->canvas.height) {
     XResizeWindow(ui->canvas.display,
                   ui->canvas.window,
@@ -170,6 +179,23 @@ void cleanup(LV2UI_Handle handle) noexcept
   std::free(ui);
 }
 
+// Where a reading published on `port` is kept; null for other ports. The
+// stereo variant publishes three readings per channel, the left's first.
+float* reading_of(MeterUi* ui, uint32_t port)
+{
+  const bool stereo = ui->channels == 2;
+  const uint32_t first =
+    stereo ? uint32_t{ STEREO_LEVEL_L } : uint32_t{ PORT_LEVEL };
+  const uint32_t last =
+    stereo ? uint32_t{ STEREO_RMS_R } : uint32_t{ PORT_RMS };
+  if (port < first || port > last) {
+    return nullptr;
+  }
+  Readings& readings = ui->readings[(port - first) / 3];
+  float* const each[] = { &readings.level, &readings.peak, &readings.rms };
+  return each[(port - first) % 3];
+}
+
 /// UI thread: stores a new reading of level, peak hold or RMS; the next idle
 /// draws it. Anything else, and a null handle, is ignored.
 void port_event(LV2UI_Handle handle,
@@ -184,12 +210,9 @@ void port_event(LV2UI_Handle handle,
   }
   float value;
   std::memcpy(&value, buffer, sizeof value);
-  float* reading = nullptr;
-  switch (port) {
-    case PORT_LEVEL: reading = &ui->readings.level; break;
-    case PORT_PEAK: reading = &ui->readings.peak; break;
-    case PORT_RMS: reading = &ui->readings.rms; break;
-    default: return;
+  float* const reading = reading_of(ui, port);
+  if (!reading) {
+    return;
   }
   if (std::memcmp(reading, &value, sizeof value) != 0) {
     *reading = value;

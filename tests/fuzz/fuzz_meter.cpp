@@ -1,16 +1,17 @@
 // SPDX-License-Identifier: ISC
 // Coverage-guided fuzzer: the input bytes are a script of host operations
-// on up to four meter instances, two of tolvanic and two of the inline
-// variant (instantiate at any rate, connect any port
-// index to any buffer or to a pointer that must never be read, set the reset
-// control to any bit pattern, run blocks of any length of raw float bit
-// patterns, clean up). Every run is checked bit for bit against the
-// reference model, including which output ports were written, and against
-// the promises a host relies on; the inline variant's audio output, in
-// place or not, must equal its input bit for bit. Any mismatch aborts, which
-// libFuzzer reports as a finding.
+// on up to six meter instances, two each of tolvanic, the inline variant and
+// the stereo variant (instantiate at any rate, connect any port index to
+// any buffer or to a pointer that must never be read, set the reset control
+// to any bit pattern, run blocks of any length of raw float bit patterns,
+// clean up). Every run is checked bit for bit against the reference model,
+// one per channel, including which output ports were written, and against
+// the promises a host relies on; the variants' audio outputs, on buffers of
+// their own or on any input's, must equal their inputs bit for bit. Any
+// mismatch aborts, which libFuzzer reports as a finding.
 #include "inline/inline_meter.h"
 #include "reference_meter.h"
+#include "stereo/stereo_meter.h"
 #include "test_meter.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -27,7 +28,35 @@ namespace {
 
 constexpr uint32_t MAX_BLOCK = 4096;
 constexpr int MAX_OPERATIONS = 200;
-constexpr int SLOTS = 4;
+constexpr int SLOTS = 6;
+constexpr uint32_t MAX_CHANNELS = 2;
+constexpr uint32_t MAX_READINGS = 3 * MAX_CHANNELS;
+
+// Where a plug-in's ports are: per channel an audio input and, for the
+// variants, an audio output; one reset; three readings per channel (level,
+// peak hold, RMS), the first channel's first.
+struct Shape {
+  uint32_t channels;
+  uint32_t inputs[MAX_CHANNELS];
+  uint32_t outputs[MAX_CHANNELS];
+  bool passes_audio;
+  uint32_t reset;
+  uint32_t first_reading;
+  uint32_t ports;
+};
+
+constexpr Shape TOLVANIC = { 1,          { PORT_INPUT }, {}, false,
+                             PORT_RESET, PORT_LEVEL,     5 };
+constexpr Shape INLINE = { 1,    { PORT_INPUT }, { PORT_OUTPUT },
+                           true, PORT_RESET,     PORT_LEVEL,
+                           6 };
+constexpr Shape STEREO = { 2,
+                           { STEREO_IN_L, STEREO_IN_R },
+                           { STEREO_OUT_L, STEREO_OUT_R },
+                           true,
+                           STEREO_RESET,
+                           STEREO_LEVEL_L,
+                           11 };
 
 [[noreturn]] void fail(const char* what, uint32_t detail = 0)
 {
@@ -73,29 +102,33 @@ float any_reset(FuzzedDataProvider& in)
 // control port has two buffers, so reconnection is observable.
 struct Slot {
   const LV2_Descriptor* plugin = nullptr;
+  const Shape* shape = nullptr;
   LV2_Handle handle = nullptr;
-  std::unique_ptr<ReferenceMeter> reference;
+  std::unique_ptr<ReferenceMeter> reference[MAX_CHANNELS];
   float reset[2] = {};
-  float outputs[3][2] = {}; // level, peak, rms; two buffers each
+  float outputs[MAX_READINGS][2] = {}; // two buffers each
   // Which buffer each control port points at; -1: a pointer that must not
   // be read or written (null or a bogus address), to be replaced by the
   // harness before the next run, as a host would.
   int reset_buffer = -1;
-  int output_buffer[3] = { -1, -1, -1 };
+  int output_buffer[MAX_READINGS] = { -1, -1, -1, -1, -1, -1 };
   bool reset_was_high = false;
-  float last_peak = 0.0f;
+  float last_peak[MAX_CHANNELS] = {};
 };
 
-// The first half of the slots hosts tolvanic, the rest the inline variant,
-// whose audio output must carry every block on unchanged.
-const LV2_Descriptor& plugin_of_slot(int index)
+// Two slots each host tolvanic, the inline variant and the stereo variant.
+void assign_plugin(Slot& slot, int index)
 {
-  return index < SLOTS / 2 ? *lv2_descriptor(0) : inline_meter_descriptor;
+  switch (index / 2) {
+    case 0: slot.plugin = lv2_descriptor(0), slot.shape = &TOLVANIC; break;
+    case 1: slot.plugin = &inline_meter_descriptor, slot.shape = &INLINE; break;
+    default: slot.plugin = &stereo_meter_descriptor, slot.shape = &STEREO;
+  }
 }
 
-bool passes_audio(const Slot& slot)
+uint32_t readings(const Slot& slot)
 {
-  return slot.plugin == &inline_meter_descriptor;
+  return 3 * slot.shape->channels;
 }
 
 void* unreadable_pointer(FuzzedDataProvider& in)
@@ -112,47 +145,55 @@ void instantiate(Slot& slot, FuzzedDataProvider& in)
   if (slot.handle == nullptr) {
     fail("instantiate returned null");
   }
-  slot.reference = std::make_unique<ReferenceMeter>(rate);
-  for (uint32_t port = 0; port <= PORT_OUTPUT; ++port) {
+  for (uint32_t channel = 0; channel < slot.shape->channels; ++channel) {
+    slot.reference[channel] = std::make_unique<ReferenceMeter>(rate);
+    slot.last_peak[channel] = 0.0f;
+  }
+  for (uint32_t port = 0; port < slot.shape->ports; ++port) {
     slot.plugin->connect_port(slot.handle, port, nullptr);
   }
   slot.reset_buffer = -1;
-  slot.output_buffer[0] = slot.output_buffer[1] = slot.output_buffer[2] = -1;
+  for (int& buffer : slot.output_buffer) {
+    buffer = -1;
+  }
   slot.reset[0] = slot.reset[1] = 0.0f;
   slot.reset_was_high = false;
-  slot.last_peak = 0.0f;
 }
 
 void cleanup(Slot& slot)
 {
   slot.plugin->cleanup(slot.handle);
   slot.handle = nullptr;
-  slot.reference.reset();
+  for (auto& reference : slot.reference) {
+    reference.reset();
+  }
 }
 
 void connect(Slot& slot, FuzzedDataProvider& in)
 {
-  // Mostly the five real ports, now and then any index at all.
-  const uint32_t port = in.ConsumeBool()
-                          ? in.ConsumeIntegralInRange<uint32_t>(0, 7)
-                          : in.ConsumeIntegral<uint32_t>();
+  // Mostly the plug-in's real ports, now and then any index at all.
+  const uint32_t port =
+    in.ConsumeBool()
+      ? in.ConsumeIntegralInRange<uint32_t>(0, slot.shape->ports + 2)
+      : in.ConsumeIntegral<uint32_t>();
   const bool usable = in.ConsumeBool();
   const int buffer = in.ConsumeIntegralInRange<int>(0, 1);
-  if (port > PORT_RMS || port == PORT_INPUT || !usable) {
-    // Ignored indices must leave the instance as it was; an input or a
+  const Shape& shape = *slot.shape;
+  const bool reading =
+    port >= shape.first_reading && port < shape.first_reading + readings(slot);
+  if ((port != shape.reset && !reading) || !usable) {
+    // Ignored indices must leave the instance as it was; an audio or a
     // control port connected here is rewired before the next run.
     slot.plugin->connect_port(slot.handle, port, unreadable_pointer(in));
-    if (port == PORT_RESET) slot.reset_buffer = -1;
-    if (port >= PORT_LEVEL && port <= PORT_RMS) {
-      slot.output_buffer[port - PORT_LEVEL] = -1;
-    }
+    if (port == shape.reset) slot.reset_buffer = -1;
+    if (reading) slot.output_buffer[port - shape.first_reading] = -1;
     return;
   }
-  if (port == PORT_RESET) {
+  if (port == shape.reset) {
     slot.plugin->connect_port(slot.handle, port, &slot.reset[buffer]);
     slot.reset_buffer = buffer;
   } else {
-    const uint32_t output = port - PORT_LEVEL;
+    const uint32_t output = port - shape.first_reading;
     slot.plugin->connect_port(slot.handle, port, &slot.outputs[output][buffer]);
     slot.output_buffer[output] = buffer;
   }
@@ -187,78 +228,132 @@ void check_port(float value,
   }
 }
 
+// The host's audio buffers for one run: the first channel's samples (A),
+// the second's (B), and an output buffer of its own for each channel (C,
+// D). Each holds exactly the block, so the sanitizer catches any access
+// past it.
+enum { A, B, C, D, AUDIO_BUFFERS };
+
 void run(Slot& slot, FuzzedDataProvider& in)
 {
+  const Shape& shape = *slot.shape;
   uint32_t count = in.ConsumeIntegralInRange<uint32_t>(0, MAX_BLOCK);
   if (in.ConsumeBool()) {
     static constexpr uint32_t usual[] = { 0, 1, 64, 128, 256, 512, 1024 };
     count = usual[in.ConsumeIntegralInRange<size_t>(0, std::size(usual) - 1)];
   }
-  std::vector<float> samples = block_samples(in, count);
+  std::vector<float> audio[AUDIO_BUFFERS];
+  audio[A] = block_samples(in, count);
+  // A second channel has samples of its own, or is fed the first's buffer.
+  int input_of[MAX_CHANNELS] = { A, B };
+  if (shape.channels == 2) {
+    if (in.ConsumeBool()) {
+      input_of[1] = A;
+    } else {
+      audio[B] = block_samples(in, count);
+    }
+  }
+  audio[C].assign(count, unwritten());
+  audio[D].assign(count, unwritten());
+  // Each audio output goes to a buffer of its own or to any input's; two
+  // outputs never share one.
+  int output_of[MAX_CHANNELS] = { C, D };
+  for (uint32_t channel = 0; shape.passes_audio && channel < shape.channels;
+       ++channel) {
+    const int choice = in.ConsumeIntegralInRange<int>(0, 2);
+    const bool second_input = choice == 2 && shape.channels == 2;
+    output_of[channel] = choice == 0 ? C + static_cast<int>(channel)
+                                     : input_of[second_input ? 1 : 0];
+  }
+  if (output_of[1] == output_of[0]) {
+    output_of[1] = D;
+  }
+  const std::vector<float> original[MAX_CHANNELS] = { audio[input_of[0]],
+                                                      audio[input_of[1]] };
 
   // A host connects every port before it runs.
   if (slot.reset_buffer < 0) {
     slot.reset_buffer = 0;
-    slot.plugin->connect_port(slot.handle, PORT_RESET, &slot.reset[0]);
+    slot.plugin->connect_port(slot.handle, shape.reset, &slot.reset[0]);
   }
-  for (uint32_t output = 0; output < 3; ++output) {
+  for (uint32_t output = 0; output < readings(slot); ++output) {
     if (slot.output_buffer[output] < 0) {
       slot.output_buffer[output] = 0;
       slot.plugin->connect_port(
-        slot.handle, PORT_LEVEL + output, &slot.outputs[output][0]);
+        slot.handle, shape.first_reading + output, &slot.outputs[output][0]);
     }
     slot.outputs[output][0] = slot.outputs[output][1] = unwritten();
   }
-  // Exactly count samples: the sanitizer catches a read past the block.
-  float* const input = count == 0 ? nullptr : samples.data();
-  slot.plugin->connect_port(slot.handle, PORT_INPUT, input);
-  // The audio output, exactly count samples too: out of place, or in place
-  // on the input buffer itself.
-  const std::vector<float> original = samples;
-  std::vector<float> audio_out(count, unwritten());
-  const bool in_place = passes_audio(slot) && in.ConsumeBool();
-  if (passes_audio(slot)) {
-    slot.plugin->connect_port(slot.handle,
-                              PORT_OUTPUT,
-                              in_place || count == 0 ? input
-                                                     : audio_out.data());
-  }
-
-  const float reset = slot.reset[slot.reset_buffer];
-  const ReferenceOutputs expected =
-    slot.reference->run(samples.data(), count, reset);
-  slot.plugin->run(slot.handle, count);
-
-  const std::vector<float>& passed = in_place ? samples : audio_out;
-  if (passes_audio(slot) && count != 0 &&
-      std::memcmp(passed.data(), original.data(), count * sizeof(float))) {
-    fail("the audio output differs from the input", in_place);
-  }
-
-  const std::optional<float> expected_ports[3] = { expected.level,
-                                                   expected.peak,
-                                                   expected.rms };
-  for (uint32_t output = 0; output < 3; ++output) {
-    const int used = slot.output_buffer[output];
-    check_port(slot.outputs[output][used], expected_ports[output], output);
-    if (written(slot.outputs[output][1 - used])) {
-      fail("a disconnected output buffer was written", output);
+  const auto buffer = [&](int which) {
+    return count == 0 ? nullptr : audio[which].data();
+  };
+  for (uint32_t channel = 0; channel < shape.channels; ++channel) {
+    slot.plugin->connect_port(
+      slot.handle, shape.inputs[channel], buffer(input_of[channel]));
+    if (shape.passes_audio) {
+      slot.plugin->connect_port(
+        slot.handle, shape.outputs[channel], buffer(output_of[channel]));
     }
   }
 
-  // The peak hold only falls at a rising edge of the reset control, or to
-  // 0 after an infinite sample.
-  const float peak = slot.outputs[1][slot.output_buffer[1]];
-  const bool rising_edge = reset > 0.0f && !slot.reset_was_high;
-  bool infinite = false;
-  for (const float x : samples) {
-    infinite = infinite || std::isinf(x);
+  const float reset = slot.reset[slot.reset_buffer];
+  ReferenceOutputs expected[MAX_CHANNELS];
+  for (uint32_t channel = 0; channel < shape.channels; ++channel) {
+    expected[channel] =
+      slot.reference[channel]->run(original[channel].data(), count, reset);
   }
-  if (peak < slot.last_peak && !rising_edge && !(infinite && peak == 0.0f)) {
-    fail("the peak hold fell without a reset", count);
+  slot.plugin->run(slot.handle, count);
+
+  for (uint32_t channel = 0; shape.passes_audio && channel < shape.channels;
+       ++channel) {
+    const std::vector<float>& passed = audio[output_of[channel]];
+    if (count != 0 && std::memcmp(passed.data(),
+                                  original[channel].data(),
+                                  count * sizeof(float))) {
+      fail("the audio output differs from the input", channel);
+    }
+  }
+  for (const int own : { C, D }) {
+    const bool used =
+      own == output_of[0] || (shape.channels == 2 && own == output_of[1]);
+    for (const float sample : audio[own]) {
+      if (!used && written(sample)) {
+        fail("an audio buffer no port points at was written",
+             static_cast<uint32_t>(own));
+      }
+    }
+  }
+
+  for (uint32_t channel = 0; channel < shape.channels; ++channel) {
+    const std::optional<float> expected_ports[3] = { expected[channel].level,
+                                                     expected[channel].peak,
+                                                     expected[channel].rms };
+    for (uint32_t reading = 0; reading < 3; ++reading) {
+      const uint32_t output = 3 * channel + reading;
+      const int used = slot.output_buffer[output];
+      check_port(slot.outputs[output][used], expected_ports[reading], output);
+      if (written(slot.outputs[output][1 - used])) {
+        fail("a disconnected output buffer was written", output);
+      }
+    }
+
+    // The peak hold only falls at a rising edge of the reset control, or
+    // to 0 after an infinite sample.
+    const uint32_t peak_output = 3 * channel + 1;
+    const float peak =
+      slot.outputs[peak_output][slot.output_buffer[peak_output]];
+    const bool rising_edge = reset > 0.0f && !slot.reset_was_high;
+    bool infinite = false;
+    for (const float x : original[channel]) {
+      infinite = infinite || std::isinf(x);
+    }
+    if (peak < slot.last_peak[channel] && !rising_edge &&
+        !(infinite && peak == 0.0f)) {
+      fail("the peak hold fell without a reset", count);
+    }
+    slot.last_peak[channel] = peak;
   }
   slot.reset_was_high = reset > 0.0f;
-  slot.last_peak = peak;
 }
 
 } // namespace
@@ -272,7 +367,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
        ++operation) {
     const int index = in.ConsumeIntegralInRange<int>(0, SLOTS - 1);
     Slot& slot = slots[index];
-    slot.plugin = &plugin_of_slot(index);
+    assign_plugin(slot, index);
     const int kind = in.ConsumeIntegralInRange<int>(0, 7);
     if (slot.handle == nullptr || kind == 0) {
       if (slot.handle != nullptr) cleanup(slot);

@@ -17,6 +17,7 @@ deb=$(ls "$work"/tolvanic_*.deb 2>/dev/null)
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort)
 expected=$(printf '%s\n' ./usr/bin/tolvanic-meter \
   ./usr/lib/lv2/tolvanic.lv2/{manifest.ttl,tolvanic.so,tolvanic.ttl,tolvanic_inline.so,tolvanic_inline.ttl} \
+  ./usr/lib/lv2/tolvanic.lv2/tolvanic_stereo.{so,ttl} \
   ./usr/lib/lv2/tolvanic.lv2/tolvanic_ui.{so,ttl} \
   ./usr/share/doc/tolvanic/{changelog.gz,copyright} \
   ./usr/share/man/man1/tolvanic-meter.1.gz | sort)

@@ -1,11 +1,11 @@
 #!/bin/bash
 # SPDX-License-Identifier: ISC
-# A staged install (DESTDIR) holds the bundle, whose two plug-ins lv2ls
+# A staged install (DESTDIR) holds the bundle, whose three plug-ins lv2ls
 # finds, and the command, which meters with it; `make uninstall` then
 # removes all of it.
 set -u
 src=$1 build=$2 uri=$3
-uris=$(printf '%s\n%s' "$uri" "$uri#inline")
+uris=$(printf '%s\n' "$uri" "$uri#inline" "$uri#stereo" | sort)
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 prefix=/usr/local
@@ -14,7 +14,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 DESTDIR=$stage cmake --install "$build" --prefix $prefix >/dev/null || fail "cmake --install"
 lv2=$stage$prefix/lib/lv2
 for file in manifest.ttl tolvanic.ttl tolvanic.so tolvanic_inline.ttl tolvanic_inline.so \
-  tolvanic_ui.ttl tolvanic_ui.so; do
+  tolvanic_stereo.ttl tolvanic_stereo.so tolvanic_ui.ttl tolvanic_ui.so; do
   [ -f "$lv2/tolvanic.lv2/$file" ] || fail "no $file in $lv2/tolvanic.lv2"
 done
 [ -x "$stage$prefix/bin/tolvanic-meter" ] || fail "no $prefix/bin/tolvanic-meter"

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: ISC
-// Both plug-ins as a lilv host reads them from the build-tree bundle: the
+// The plug-ins as a lilv host reads them from the build-tree bundle: the
 // port map, the plug-in data hosts rely on, and lilv's own verdict. The
-// inline variant has tolvanic's five ports, then its audio output.
+// inline variant has tolvanic's five ports, then its audio output; the
+// stereo variant two channels of them, its audio ports in stereo groups.
 #include <lilv/lilv.h>
 
 #include <gtest/gtest.h>
@@ -18,10 +19,32 @@ namespace {
 
 const std::string LV2 = "http://lv2plug.in/ns/lv2core#";
 
+// A port's symbol, then its classes among InputPort, OutputPort, AudioPort,
+// ControlPort, CVPort.
+using Port = std::pair<const char*, std::vector<bool>>;
+const std::vector<bool> AUDIO_IN = { 1, 0, 1, 0, 0 };
+const std::vector<bool> CONTROL_IN = { 1, 0, 0, 1, 0 };
+const std::vector<bool> CONTROL_OUT = { 0, 1, 0, 1, 0 };
+const std::vector<bool> AUDIO_OUT = { 0, 1, 1, 0, 0 };
+
+const std::vector<Port> MONO_PORTS = {
+  { "in", AUDIO_IN },      { "reset", CONTROL_IN }, { "level", CONTROL_OUT },
+  { "peak", CONTROL_OUT }, { "rms", CONTROL_OUT },  { "out", AUDIO_OUT },
+};
+const std::vector<Port> STEREO_PORTS = {
+  { "in_l", AUDIO_IN },       { "in_r", AUDIO_IN },
+  { "reset", CONTROL_IN },    { "level_l", CONTROL_OUT },
+  { "peak_l", CONTROL_OUT },  { "rms_l", CONTROL_OUT },
+  { "level_r", CONTROL_OUT }, { "peak_r", CONTROL_OUT },
+  { "rms_r", CONTROL_OUT },   { "out_l", AUDIO_OUT },
+  { "out_r", AUDIO_OUT },
+};
+
 struct Variant {
   const char* uri;
   const char* name;
   uint32_t ports;
+  const std::vector<Port>* port_map;
 };
 
 void PrintTo(const Variant& variant, std::ostream* out)
@@ -30,8 +53,9 @@ void PrintTo(const Variant& variant, std::ostream* out)
 }
 
 const Variant VARIANTS[] = {
-  { TOLVANIC_URI, "tolvanic", 5 },
-  { TOLVANIC_URI "#inline", "tolvanic inline", 6 },
+  { TOLVANIC_URI, "tolvanic", 5, &MONO_PORTS },
+  { TOLVANIC_URI "#inline", "tolvanic inline", 6, &MONO_PORTS },
+  { TOLVANIC_URI "#stereo", "tolvanic stereo", 11, &STEREO_PORTS },
 };
 
 class PortMap : public ::testing::TestWithParam<Variant> {
@@ -66,14 +90,18 @@ protected:
   const LilvPlugin* plugin = nullptr;
 };
 
+std::string variant_name(const ::testing::TestParamInfo<Variant>& variant)
+{
+  const char* const names[] = { "tolvanic", "inline", "stereo" };
+  return names[variant.index];
+}
+
 } // namespace
 
 INSTANTIATE_TEST_SUITE_P(Plugins,
                          PortMap,
                          ::testing::ValuesIn(VARIANTS),
-                         [](const auto& variant) {
-                           return variant.index == 0 ? "tolvanic" : "inline";
-                         });
+                         variant_name);
 
 namespace {
 
@@ -84,13 +112,7 @@ TEST_P(PortMap, LilvVerifiesThePlugin)
 
 TEST_P(PortMap, PortsInIndexOrderEachOfOneDirectionAndKind)
 {
-  // symbol, then the port's classes among InputPort, OutputPort, AudioPort,
-  // ControlPort, CVPort.
-  const std::pair<const char*, std::vector<bool>> ports[] = {
-    { "in", { 1, 0, 1, 0, 0 } },    { "reset", { 1, 0, 0, 1, 0 } },
-    { "level", { 0, 1, 0, 1, 0 } }, { "peak", { 0, 1, 0, 1, 0 } },
-    { "rms", { 0, 1, 0, 1, 0 } },   { "out", { 0, 1, 1, 0, 0 } },
-  };
+  const std::vector<Port>& ports = *GetParam().port_map;
   const char* classes[] = {
     "InputPort", "OutputPort", "AudioPort", "ControlPort", "CVPort"
   };
@@ -109,7 +131,7 @@ TEST_P(PortMap, PortsInIndexOrderEachOfOneDirectionAndKind)
     }
     EXPECT_FALSE(
       lilv_port_has_property(plugin, port, node(LV2 + "reportsLatency")));
-    if (i == 0 || i == 5) continue; // audio ports have no range
+    if (ports[i].second[2]) continue; // audio ports have no range
     LilvNode *def = nullptr, *min = nullptr, *max = nullptr;
     lilv_port_get_range(plugin, port, &def, &min, &max);
     for (LilvNode* bound : { def, min, max }) {
@@ -137,7 +159,7 @@ TEST_P(PortMap, DeclaresWhatHostsLookFor)
   LilvNode* author = nodes.emplace_back(lilv_plugin_get_author_name(plugin));
   ASSERT_NE(author, nullptr);
   EXPECT_STREQ(lilv_node_as_string(author), "tolvanic developers");
-  // Hosts may give the inline variant one buffer for its input and output.
+  // Hosts may give a variant one buffer for an input and an output.
   EXPECT_FALSE(lilv_plugin_has_feature(plugin, node(LV2 + "inPlaceBroken")));
   EXPECT_NE(value("http://usefulinc.com/ns/doap#license"), nullptr);
   EXPECT_TRUE(lilv_plugin_has_feature(plugin, node(LV2 + "hardRTCapable")));
@@ -193,6 +215,127 @@ TEST(PortMapVariants, InlineSharesTolvanicsControlRangesAndNames)
       lilv_node_free(name);
     }
     EXPECT_EQ(seen[1], seen[0]);
+  }
+  lilv_world_free(world);
+}
+
+namespace {
+
+// What a host shows of a port: its name, and its default, minimum, maximum
+// and unit.
+struct Shown {
+  std::string name;
+  std::string range;
+};
+
+Shown shown(LilvWorld* world, const LilvPlugin* plugin, uint32_t index)
+{
+  const LilvPort* port = lilv_plugin_get_port_by_index(plugin, index);
+  LilvNode* name = lilv_port_get_name(plugin, port);
+  LilvNode* unit_uri =
+    lilv_new_uri(world, "http://lv2plug.in/ns/extensions/units#unit");
+  LilvNode *def = nullptr, *min = nullptr, *max = nullptr;
+  lilv_port_get_range(plugin, port, &def, &min, &max);
+  Shown seen{ name ? lilv_node_as_string(name) : "-", "" };
+  for (LilvNode* each :
+       { def, min, max, lilv_port_get(plugin, port, unit_uri) }) {
+    seen.range += " " + std::string(each ? lilv_node_as_string(each) : "-");
+    lilv_node_free(each);
+  }
+  lilv_node_free(unit_uri);
+  lilv_node_free(name);
+  return seen;
+}
+
+// The value of a port's predicate as a string, or "-".
+std::string port_value(LilvWorld* world,
+                       const LilvPlugin* plugin,
+                       uint32_t index,
+                       const char* predicate)
+{
+  LilvNode* uri = lilv_new_uri(world, predicate);
+  LilvNode* value =
+    lilv_port_get(plugin, lilv_plugin_get_port_by_index(plugin, index), uri);
+  const std::string text = value ? lilv_node_as_string(value) : "-";
+  lilv_node_free(value);
+  lilv_node_free(uri);
+  return text;
+}
+
+bool is_a(LilvWorld* world, const std::string& subject, const char* type)
+{
+  LilvNode* s = lilv_new_uri(world, subject.c_str());
+  LilvNode* p =
+    lilv_new_uri(world, "http://www.w3.org/1999/02/22-rdf-syntax-ns#type");
+  LilvNode* o = lilv_new_uri(world, type);
+  const bool found = lilv_world_ask(world, s, p, o);
+  lilv_node_free(o);
+  lilv_node_free(p);
+  lilv_node_free(s);
+  return found;
+}
+
+} // namespace
+
+// Each channel's readings are declared as tolvanic's are, named after the
+// channel, so that hosts show them alike, and the one reset is tolvanic's.
+// The audio ports form a stereo input group and a stereo output group,
+// each port designated left or right.
+TEST(PortMapVariants, StereoDeclaresTolvanicsReadingsPerChannelInStereoGroups)
+{
+  LilvWorld* world = lilv_world_new();
+  lilv_world_load_all(world);
+  const LilvPlugins* all = lilv_world_get_all_plugins(world);
+  const LilvPlugin* plugins[2];
+  for (const int v : { 0, 2 }) {
+    LilvNode* uri = lilv_new_uri(world, VARIANTS[v].uri);
+    plugins[v / 2] = lilv_plugins_get_by_uri(all, uri);
+    lilv_node_free(uri);
+    ASSERT_NE(plugins[v / 2], nullptr) << VARIANTS[v].uri;
+  }
+  const LilvPlugin* mono = plugins[0];
+  const LilvPlugin* stereo = plugins[1];
+
+  EXPECT_EQ(shown(world, stereo, 2).name, shown(world, mono, 1).name);
+  EXPECT_EQ(shown(world, stereo, 2).range, shown(world, mono, 1).range);
+  for (uint32_t reading = 0; reading < 3; ++reading) {
+    const Shown expected = shown(world, mono, 2 + reading);
+    for (const uint32_t channel : { 0u, 1u }) {
+      SCOPED_TRACE(expected.name + (channel == 0 ? " L" : " R"));
+      const Shown seen = shown(world, stereo, 3 + 3 * channel + reading);
+      EXPECT_EQ(seen.name, expected.name + (channel == 0 ? " L" : " R"));
+      EXPECT_EQ(seen.range, expected.range);
+    }
+  }
+
+  const std::string PG = "http://lv2plug.in/ns/ext/port-groups#";
+  const struct {
+    uint32_t index;
+    const char* group;
+    const char* designation;
+  } grouped[] = {
+    { 0, "stereo_in", "left" },
+    { 1, "stereo_in", "right" },
+    { 9, "stereo_out", "left" },
+    { 10, "stereo_out", "right" },
+  };
+  for (const auto& port : grouped) {
+    SCOPED_TRACE(port.index);
+    const std::string group = std::string(TOLVANIC_URI "#") + port.group;
+    EXPECT_EQ(port_value(world, stereo, port.index, (PG + "group").c_str()),
+              group);
+    EXPECT_EQ(
+      port_value(
+        world, stereo, port.index, "http://lv2plug.in/ns/lv2core#designation"),
+      PG + port.designation);
+    EXPECT_TRUE(is_a(world, group, (PG + "StereoGroup").c_str()));
+    EXPECT_TRUE(
+      is_a(world,
+           group,
+           (PG + (port.index < 9 ? "InputGroup" : "OutputGroup")).c_str()));
+  }
+  for (uint32_t index = 2; index < 9; ++index) {
+    EXPECT_EQ(port_value(world, stereo, index, (PG + "group").c_str()), "-");
   }
   lilv_world_free(world);
 }

@@ -7,11 +7,16 @@
 # the bar lights fewer rows for a quiet signal than for a loud one; that a
 # click on the readout clears the peak hold; that the window redraws at a
 # new size; and that the host exits 0 when a window manager closes it.
+# The stereo variant is fed the loud signal on its left input only, whose
+# bar alone lights, then the quiet one on both, whose bars light alike; a
+# click on the right readout clears the left peak hold too.
 # Screenshots go to SHOTS-{loud,quiet,reset,resized}.png.
 #
 #   check_ui_host.sh HOST LV2_PATH URI WM_CLOSE SHOTS
 set -u
 host=$1 lv2_path=$2 uri=$3 wm_close=$4 shots=$5
+stereo=false
+[ "${uri##*#}" = stereo ] && stereo=true
 const_uri=http://plugin.org.uk/swh-plugins/const
 work=$(mktemp -d)
 mkdir -p "$(dirname "$shots")"
@@ -45,9 +50,13 @@ pids+=($!)
 exec 7>"$work/const.in"
 jalv_client_open "$work/const.out" || give_up "the generator opened no JACK client"
 
-meter_in() { jack_lsp | grep -v '^const:' | grep -m1 ':in$'; }
-wait_for meter_in && wait_for jack_lsp const:output || give_up "no JACK ports"
-meter_port=$(meter_in)
+# The stereo variant's inputs are in_l and in_r; it is fed on the left first.
+meter_in() { jack_lsp | grep -v '^const:' | grep -m1 ":in${1:-}\$"; }
+first_in=
+$stereo && first_in=_l
+wait_for meter_in $first_in && wait_for jack_lsp const:output ||
+  give_up "no JACK ports"
+meter_port=$(meter_in $first_in)
 jack_connect const:output "$meter_port" || give_up "jack_connect"
 
 ui=$(timeout 20 xdotool search --sync --classname '^tolvanic$' | head -1)
@@ -56,9 +65,10 @@ echo "ok: $host opened the meter's own window ($ui)"
 
 # Rows below the readout (48 pixels at scale 1) with a lit pixel: a bright,
 # saturated one, as the bar's zones are and the background and scale not.
+# A geometry (WxH+X+Y) looks at that part of the window only.
 lit_rows() {
   # Every fourth column is enough to find a bar some 40 pixels wide.
-  convert "$1" -sample 25%x100% -depth 8 txt:- |
+  convert "$1" ${2:+-crop "$2"} -sample 25%x100% -depth 8 txt:- |
     sed -n 's/^[0-9]*,\([0-9]*\): (\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3 \4/p' |
     awk '$1 >= 48 {
       max = $2; min = $2
@@ -80,7 +90,15 @@ settle() {
   done
   echo "$now"
 }
-peak_printed() { sed -n 's/^peak = //p' "$work/host.out" | tail -1; }
+# The (left) peak hold, as jalv.gtk3 prints it.
+peak_printed() { sed -n 's/^peak\(_l\)\? = //p' "$work/host.out" | tail -1; }
+
+read -r width height < <(xdotool getwindowgeometry "$ui" |
+  sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p')
+# Between the two bars of the stereo window at its natural size: 89 of its
+# 148 columns at scale 1.
+split=$((width * 89 / 148))
+left="${split}x${height}+0+0" right="$((width - split))x${height}+${split}+0"
 
 loud=$(settle loud)
 if [ "$loud" -eq 0 ]; then
@@ -90,9 +108,31 @@ if [ "$loud" -eq 0 ]; then
     give_up "the audio graph broke, so no signal reached the meter: $broke"
   give_up "the meter shows no signal"
 fi
+if $stereo; then
+  lit_left=$(lit_rows "$shots-loud.png" "$left")
+  lit_right=$(lit_rows "$shots-loud.png" "$right")
+  [ "$lit_left" = "$loud" ] && [ "$lit_right" = 0 ] &&
+    echo "ok: fed on the left only, the left bar lights $lit_left rows, the right none" ||
+    fail "fed on the left only, lit rows left $lit_left, right $lit_right"
+fi
 echo "set amplitude 0.1" >&7
 sleep 0.5
+if $stereo; then
+  jack_connect const:output "$(meter_in _r)" || give_up "jack_connect right"
+fi
 quiet=$(settle quiet)
+if $stereo; then
+  # Alike but for the peak hold line (2 pixels, not lit), which on the
+  # right sits on the top of the bar and on the left higher up, at -0.9.
+  lit_left=$(lit_rows "$shots-quiet.png" "$left")
+  lit_right=$(lit_rows "$shots-quiet.png" "$right")
+  if [ "$lit_left" -gt 0 ] && [ $((lit_left - lit_right)) -ge 0 ] &&
+    [ $((lit_left - lit_right)) -le 2 ]; then
+    echo "ok: fed alike, the bars light $lit_left and $lit_right rows"
+  else
+    fail "fed alike, lit rows left $lit_left, right $lit_right"
+  fi
+fi
 # Lit from -60 dBFS up to -0.9 dBFS, then up to -20 dBFS: 59.1 dB against
 # 40 dB of the bar's length.
 if awk -v l="$loud" -v q="$quiet" 'BEGIN { exit !(q > 0 && l / q > 1.35 && l / q < 1.6) }'; then
@@ -101,13 +141,17 @@ else
   fail "lit rows loud $loud, quiet $quiet: not in the ratio of 59.1 to 40 dB"
 fi
 
-read -r width height < <(xdotool getwindowgeometry "$ui" |
-  sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p')
-xdotool mousemove --window "$ui" $((width / 2)) 24 click 1
+# The middle of the readout; the stereo window's right one.
+click_x=$((width / 2))
+$stereo && click_x=$((width * 3 / 4))
+xdotool mousemove --window "$ui" $click_x 24 click 1
 sleep 0.5
 settle reset >/dev/null
-# The readout shows the peak hold, which changes only at a reset here.
-changed=$(compare -metric AE -extract "${width}x48+0+0" "$shots-quiet.png" \
+# The readout shows the peak hold, which changes only at a reset here (in
+# stereo the left one, which the click on the right one must clear too).
+readout_width=$width
+$stereo && readout_width=$((width / 2))
+changed=$(compare -metric AE -extract "${readout_width}x48+0+0" "$shots-quiet.png" \
   "$shots-reset.png" null: 2>&1)
 [ "${changed%% *}" -gt 0 ] 2>/dev/null && echo "ok: the readout changed after the click" ||
   fail "the readout did not change after the click ($changed)"

@@ -88,20 +88,23 @@ int open_fds()
   return count;
 }
 
-enum class Click { none, readout, readout_right, bar };
+// Where a synthetic press lands: on the first readout, on it with the
+// right mouse button, on the first bar, or on the second channel's readout.
+enum class Click { none, readout, readout_right, bar, second_readout };
 
 // One session of the UI: opened with the host's options and the display's
 // resolution, clicked, perhaps losing its parent window before cleanup.
 struct Session {
   const char* name;
-  float scale;     // ui:scaleFactor; 0: not passed
-  const char* dpi; // the display's Xft.dpi; null: not set
-  int32_t block;   // the host's nominal block length, at 48 kHz
-  Click click;     // where a synthetic press lands
-  bool orphaned;   // the parent window is destroyed before cleanup
-  Size size;       // the size the UI asks for
-  double hold_ms;  // the reset held up at least this long; 0: no writes;
-                   // -1: closed while it is held, which lowers it
+  float scale;         // ui:scaleFactor; 0: not passed
+  const char* dpi;     // the display's Xft.dpi; null: not set
+  int32_t block;       // the host's nominal block length, at 48 kHz
+  Click click;         // where a synthetic press lands
+  bool orphaned;       // the parent window is destroyed before cleanup
+  Size size;           // the size the UI asks for
+  double hold_ms;      // the reset held up at least this long; 0: no writes;
+                       // -1: closed while it is held, which lowers it
+  bool stereo = false; // the UI of the stereo variant
 };
 
 const Session SESSIONS[] = {
@@ -132,6 +135,43 @@ const Session SESSIONS[] = {
   { "dpi not a number", 0, "nan", 256, Click::none, false, { 96, 300 }, 0 },
   { "dpi a word", 0, "high", 256, Click::none, false, { 96, 300 }, 0 },
   { "orphaned", 0, nullptr, 256, Click::readout, true, { 96, 300 }, 150 },
+  { "stereo", 0, nullptr, 256, Click::none, false, { 148, 300 }, 0, true },
+  { "stereo, left readout",
+    0,
+    nullptr,
+    256,
+    Click::readout,
+    false,
+    { 148, 300 },
+    150,
+    true },
+  { "stereo, right readout",
+    0,
+    nullptr,
+    256,
+    Click::second_readout,
+    false,
+    { 148, 300 },
+    150,
+    true },
+  { "stereo, right bar",
+    0,
+    nullptr,
+    256,
+    Click::bar,
+    false,
+    { 148, 300 },
+    0,
+    true },
+  { "stereo at 192 dpi",
+    0,
+    "192",
+    256,
+    Click::none,
+    false,
+    { 296, 600 },
+    0,
+    true },
 };
 
 std::vector<std::string> logged; // the host's log: type, then message
@@ -258,7 +298,8 @@ TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
       LV2UI_Widget widget = nullptr;
       LV2UI_Handle handle =
         ui->instantiate(ui,
-                        "http://tolvanic.org/oss/lv2/tolvanic",
+                        s.stereo ? "http://tolvanic.org/oss/lv2/tolvanic#stereo"
+                                 : "http://tolvanic.org/oss/lv2/tolvanic",
                         "/",
                         record_write,
                         nullptr,
@@ -273,13 +314,21 @@ TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
       EXPECT_EQ(attributes.width, s.size.width);
       EXPECT_EQ(attributes.height, s.size.height);
 
-      for (uint32_t port = 2; port <= 4; ++port) {
+      // The readings' ports, and the reset's, which a UI never takes as a
+      // reading.
+      const uint32_t reset_port = s.stereo ? 2 : 1;
+      for (uint32_t port = reset_port; port <= reset_port + 3 * (1u + s.stereo);
+           ++port) {
         const float reading = 0.2f * static_cast<float>(port);
         ui->port_event(handle, port, sizeof reading, 0, &reading);
       }
       if (s.click != Click::none) {
-        const Layout layout = layout_for(s.size.width, s.size.height, 1.0);
-        const Rect& r = s.click == Click::bar ? layout.bar : layout.readout;
+        const Layout layout =
+          layout_for(s.size.width, s.size.height, 1.0, s.stereo ? 2 : 1);
+        const int channel = s.click == Click::second_readout ||
+                            (s.click == Click::bar && s.stereo);
+        const Rect& r =
+          s.click == Click::bar ? layout.bar[channel] : layout.readout[channel];
         XEvent press{};
         press.xbutton.type = ButtonPress;
         press.xbutton.window = window;
@@ -328,9 +377,9 @@ TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
       // The reset port alone, raised and held for a run to see, lowered;
       // when the window closes first, by cleanup.
       ASSERT_EQ(writes.size(), 2u);
-      EXPECT_EQ(writes[0].port, 1u);
+      EXPECT_EQ(writes[0].port, reset_port);
       EXPECT_EQ(writes[0].value, 1.0f);
-      EXPECT_EQ(writes[1].port, 1u);
+      EXPECT_EQ(writes[1].port, reset_port);
       EXPECT_EQ(writes[1].value, 0.0f);
       const std::chrono::duration<double, std::milli> held =
         writes[1].at - writes[0].at;
