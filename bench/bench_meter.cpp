@@ -4,6 +4,7 @@
 // meter_run, side by side in one run; ends with tables of the ratios. The
 // meters are the plug-ins' own object code, built with the shipped flags.
 #include "cases.h"
+#include "display/inline_display.h"
 #include "floor.h"
 #include "inline/inline_meter.h"
 #include "plugin/meter.h"
@@ -134,19 +135,34 @@ void bench_meter(benchmark::State& state,
   meter_descriptor.cleanup(handle);
 }
 
+// A host of the mixer-strip picture: its queue_draw counts the requests.
+struct DrawRequests {
+  int64_t count = 0;
+  InlineDisplayQueue queue = { this, [](void* self) {
+                                ++static_cast<DrawRequests*>(self)->count;
+                              } };
+  LV2_Feature feature = { INLINE_DISPLAY_QUEUE_DRAW_URI, &queue };
+  const LV2_Feature* features[2] = { &feature, nullptr };
+};
+
 // The inline variant over the same blocks, its output in a buffer of its
-// own or, in place, in the input's buffer.
+// own or, in place, in the input's buffer; in a host that shows its
+// picture in the mixer strip, so that run follows the picture's columns.
 void bench_inline(benchmark::State& state,
                   std::vector<float> signal,
                   const std::vector<uint32_t>& blocks,
                   bool in_place)
 {
   const LV2_Descriptor& plugin = inline_meter_descriptor;
-  LV2_Handle handle = plugin.instantiate(&plugin, SAMPLE_RATE, "", nullptr);
+  DrawRequests draws;
+  LV2_Handle handle =
+    plugin.instantiate(&plugin, SAMPLE_RATE, "", draws.features);
   if (handle == nullptr) {
     state.SkipWithError("the inline variant could not be instantiated");
     return;
   }
+  const auto* display = static_cast<const InlineDisplayInterface*>(
+    plugin.extension_data(INLINE_DISPLAY_INTERFACE_URI));
   Controls controls;
   controls.connect(plugin, handle);
   auto& self = *static_cast<InlineMeter*>(handle);
@@ -164,12 +180,16 @@ void bench_inline(benchmark::State& state,
     }
   };
   run_signal();
+  display->render(handle, 112, 200);
+  draws.count = 0;
   for (auto _ : state) {
     run_signal();
     controls.keep();
     benchmark::DoNotOptimize(output.data());
   }
   count_samples(state);
+  state.counters["draws/iteration"] = benchmark::Counter(
+    static_cast<double>(draws.count), benchmark::Counter::kAvgIterations);
   plugin.cleanup(handle);
 }
 

@@ -58,9 +58,10 @@ constexpr uint32_t HOSTED_OUTPUT_PORT = 5;
 class HostedMeter {
 public:
   explicit HostedMeter(double rate,
-                       const LV2_Descriptor& plugin = loaded_plugin())
+                       const LV2_Descriptor& plugin = loaded_plugin(),
+                       const LV2_Feature* const* features = nullptr)
     : plugin_(plugin)
-    , handle_(plugin_.instantiate(&plugin_, rate, "", nullptr))
+    , handle_(plugin_.instantiate(&plugin_, rate, "", features))
   {
     if (handle_ == nullptr) std::abort();
     connect();

@@ -59,9 +59,11 @@ public:
   static constexpr uint32_t PORTS = 11;
   static constexpr uint32_t MAX_BLOCK = 4096;
 
-  HostedStereo(double rate, const LV2_Descriptor& plugin)
+  HostedStereo(double rate,
+               const LV2_Descriptor& plugin,
+               const LV2_Feature* const* features = nullptr)
     : plugin_(plugin)
-    , handle_(plugin_.instantiate(&plugin_, rate, "", nullptr))
+    , handle_(plugin_.instantiate(&plugin_, rate, "", features))
   {
     if (handle_ == nullptr) std::abort();
     for (auto& buffer : buffers) {

@@ -19,6 +19,7 @@ endfunction()
 add_hosted_test(concurrency_tests test_concurrency.cpp)
 add_hosted_test(inline_tests test_inline.cpp)
 add_hosted_test(stereo_tests test_stereo.cpp)
+add_hosted_test(display_tests test_display.cpp)
 
 # The rest concerns the shipped build only, and starts the sanitizer builds.
 if(TOLVANIC_SANITIZE OR TOLVANIC_FUZZ)
@@ -32,8 +33,10 @@ set_target_properties(realtime_tests PROPERTIES ENABLE_EXPORTS ON)
 
 add_library(hardening_probe MODULE hardening_probe.cpp)
 target_link_libraries(hardening_probe PRIVATE tolvanic_plugin_flags)
-# The inline variant copies each block to its output with memcpy.
-set(extra_imports_tolvanic_inline memcpy)
+# The variants compare feature and extension URIs; the inline variant
+# copies each block to its output with memcpy.
+set(extra_imports_tolvanic_inline memcpy strcmp)
+set(extra_imports_tolvanic_stereo strcmp)
 foreach(module ${TOLVANIC_MODULES})
   add_test(NAME binary.hardening.${module}
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/check_hardening.sh

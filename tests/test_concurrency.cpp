@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: ISC
 // Instances share nothing writable: sixteen instances at different rates,
 // run concurrently on four threads, each fed its own signal, produce
-// exactly the outputs each produces when run alone. Also built with
-// ThreadSanitizer, which reports any shared state they touch.
+// exactly the outputs each produces when run alone; and the inline
+// variant's picture renders on another thread while it runs. Also built
+// with ThreadSanitizer, which reports any shared state they touch.
+#include "display_host.h"
 #include "hosted_meter.h"
 
 #include <gtest/gtest.h>
@@ -106,5 +108,45 @@ TEST(Concurrency, InstancesOnThreadsMatchTheSameInstancesRunAlone)
     for (size_t block = 0; block < BLOCKS; ++block) {
       ASSERT_TRUE(together[i][block] == alone[i][block]) << "block " << block;
     }
+  }
+}
+
+// The mixer-strip picture is rendered on the host's GUI thread while run
+// goes on on the audio thread: the readings stay those of a run alone.
+TEST(Concurrency, PictureRendersBesideRun)
+{
+  const LV2_Descriptor& variant = load_plugin(TOLVANIC_INLINE_MODULE);
+  const auto* display = display_of(variant);
+  ASSERT_NE(display, nullptr);
+  const Job job = job_for(7);
+  std::vector<PortBits> alone(BLOCKS), beside(BLOCKS);
+  {
+    HostedMeter meter(48000.0, variant);
+    size_t position = 0;
+    for (size_t block = 0; block < BLOCKS; ++block) {
+      run_job(meter, job, block, position, alone);
+    }
+  }
+  const QueueDrawFeature queue_draw;
+  HostedMeter meter(48000.0, variant, queue_draw.features());
+  std::atomic<bool> done{ false };
+  std::thread audio([&] {
+    size_t position = 0;
+    for (size_t block = 0; block < BLOCKS; ++block) {
+      run_job(meter, job, block, position, beside);
+    }
+    done.store(true);
+  });
+  const uint32_t widths[] = { 60, 112, 224 };
+  size_t renders = 0;
+  while (!done.load()) {
+    EXPECT_NE(display->render(meter.handle(), widths[renders % 3], 100),
+              nullptr);
+    ++renders;
+  }
+  audio.join();
+  EXPECT_GT(queue_draw.calls(), 0);
+  for (size_t block = 0; block < BLOCKS; ++block) {
+    ASSERT_TRUE(beside[block] == alone[block]) << "block " << block;
   }
 }

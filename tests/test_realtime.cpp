@@ -4,6 +4,7 @@
 // no system call at all (a child process runs them under strict seccomp,
 // which kills it on any system call but read, write and exit).
 #include "counting_alloc.h"
+#include "display_host.h"
 #include "hosted_meter.h"
 #include "hosted_stereo.h"
 
@@ -108,11 +109,14 @@ void expect_no_allocation_nor_lock(const LV2_Descriptor& plugin)
   const std::vector<uint32_t> lengths = varied_lengths(7, 3000);
   for (const double rate : RATES) {
     SCOPED_TRACE(rate);
-    Hosted meter(rate, plugin);
+    const QueueDrawFeature queue_draw;
+    Hosted meter(rate, plugin, queue_draw.features());
     counting_arm();
     drive(meter, signal, lengths);
     counting_disarm();
     expect_no_counted_calls();
+    // The host never rendered, so one request for a picture was enough.
+    EXPECT_EQ(queue_draw.calls(), display_of(plugin) != nullptr ? 1 : 0);
   }
 }
 
@@ -201,8 +205,9 @@ void expect_runs_under_strict_seccomp(const LV2_Descriptor& plugin)
       expected = drive(alone, signal, lengths);
     }
     // Instantiated before the child enters strict mode: only
-    // connect_port and run happen under it.
-    Hosted meter(rate, plugin);
+    // connect_port and run, and the host's queue_draw, happen under it.
+    const QueueDrawFeature queue_draw;
+    Hosted meter(rate, plugin, queue_draw.features());
     int pipe_ends[2];
     ASSERT_EQ(pipe(pipe_ends), 0);
     const int status = run_under_strict_seccomp(

@@ -5,27 +5,29 @@
 
 #include <lv2/core/lv2.h>
 
-#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
-// Clean-up and the extension query are the meter's: the record is one
-// block, and there is no extension interface either.
 constexpr LV2_Descriptor inline_meter_descriptor = {
-  INLINE_METER_URI, inline_meter_instantiate, inline_meter_connect_port,
+  INLINE_METER_URI,
+  inline_meter_instantiate,
+  inline_meter_connect_port,
   nullptr, // activate: the meters carry on across activation cycles
   inline_meter_run,
   nullptr, // deactivate: nothing to stop
-  meter_cleanup,    meter_extension_data,
+  inline_meter_cleanup,
+  inline_meter_extension_data,
 };
 
-static_assert(offsetof(InlineMeter, meter) == 0,
-              "meter_cleanup frees the handle as the start of the block");
+// Its picture renders on the host's GUI thread, beside run.
+constexpr InlineDisplayInterface inline_meter_display = {
+  display_render_of<InlineMeter>
+};
 
 LV2_Handle inline_meter_instantiate(const LV2_Descriptor*,
                                     double rate,
                                     const char*,
-                                    const LV2_Feature* const*) noexcept
+                                    const LV2_Feature* const* features) noexcept
 {
   auto* instance =
     static_cast<InlineMeter*>(std::calloc(1, sizeof(InlineMeter)));
@@ -33,6 +35,7 @@ LV2_Handle inline_meter_instantiate(const LV2_Descriptor*,
     return nullptr;
   }
   meter_set_rate(instance->meter, rate);
+  display_init(instance->display, 1, features);
   return instance;
 }
 
@@ -59,4 +62,17 @@ void inline_meter_run(LV2_Handle instance, uint32_t sample_count) noexcept
   if (output != input && sample_count != 0) {
     std::memcpy(output, input, sample_count * sizeof(float));
   }
+  const Meter* const meters[] = { &self.meter };
+  display_update(self.display, meters);
+}
+
+void inline_meter_cleanup(LV2_Handle instance) noexcept
+{
+  display_free(static_cast<InlineMeter*>(instance)->display);
+  std::free(instance);
+}
+
+const void* inline_meter_extension_data(const char* uri) noexcept
+{
+  return display_extension_data(uri, inline_meter_display);
 }

@@ -6,26 +6,28 @@
 
 #include <lv2/core/lv2.h>
 
-#include <cstddef>
 #include <cstdlib>
 
-// Clean-up and the extension query are the meter's: the record is one
-// block, and there is no extension interface either.
 constexpr LV2_Descriptor stereo_meter_descriptor = {
-  STEREO_METER_URI, stereo_meter_instantiate, stereo_meter_connect_port,
+  STEREO_METER_URI,
+  stereo_meter_instantiate,
+  stereo_meter_connect_port,
   nullptr, // activate: the meters carry on across activation cycles
   stereo_meter_run,
   nullptr, // deactivate: nothing to stop
-  meter_cleanup,    meter_extension_data,
+  stereo_meter_cleanup,
+  stereo_meter_extension_data,
 };
 
-static_assert(offsetof(StereoMeter, left) == 0,
-              "meter_cleanup frees the handle as the start of the block");
+// Its picture renders on the host's GUI thread, beside run.
+constexpr InlineDisplayInterface stereo_meter_display = {
+  display_render_of<StereoMeter>
+};
 
 LV2_Handle stereo_meter_instantiate(const LV2_Descriptor*,
                                     double rate,
                                     const char*,
-                                    const LV2_Feature* const*) noexcept
+                                    const LV2_Feature* const* features) noexcept
 {
   auto* instance =
     static_cast<StereoMeter*>(std::calloc(1, sizeof(StereoMeter)));
@@ -34,6 +36,7 @@ LV2_Handle stereo_meter_instantiate(const LV2_Descriptor*,
   }
   meter_set_rate(instance->left, rate);
   meter_set_rate(instance->right, rate);
+  display_init(instance->display, 2, features);
   return instance;
 }
 
@@ -91,4 +94,17 @@ void stereo_meter_run(LV2_Handle instance, uint32_t sample_count) noexcept
 
   meter_block_end(self.left, left);
   meter_block_end(self.right, right);
+  const Meter* const meters[] = { &self.left, &self.right };
+  display_update(self.display, meters);
+}
+
+void stereo_meter_cleanup(LV2_Handle instance) noexcept
+{
+  display_free(static_cast<StereoMeter*>(instance)->display);
+  std::free(instance);
+}
+
+const void* stereo_meter_extension_data(const char* uri) noexcept
+{
+  return display_extension_data(uri, stereo_meter_display);
 }

@@ -8,38 +8,6 @@ namespace {
 
 constexpr double HALF_TURN = 3.14159265358979323846;
 
-struct Colour {
-  double r, g, b;
-};
-
-constexpr Colour BACKGROUND = { 0.094, 0.102, 0.118 };
-constexpr Colour PANEL = { 0.055, 0.059, 0.071 };
-constexpr Colour PANEL_PRESSED = { 0.18, 0.19, 0.22 };
-constexpr Colour TEXT = { 0.62, 0.65, 0.70 };
-constexpr Colour MARK = { 0.36, 0.38, 0.42 };
-constexpr Colour FULL_SCALE = { 0.85, 0.87, 0.90 };
-constexpr Colour SAFE = { 0.22, 0.78, 0.42 };
-constexpr Colour HOT = { 0.96, 0.72, 0.18 };
-constexpr Colour OVER = { 0.94, 0.27, 0.27 };
-
-Colour colour_of(Zone zone)
-{
-  switch (zone) {
-    case Zone::safe: return SAFE;
-    case Zone::hot: return HOT;
-    case Zone::over: return OVER;
-  }
-  return SAFE;
-}
-
-// Part way from a colour to white.
-Colour lighter(Colour c, double amount)
-{
-  return { c.r + (1.0 - c.r) * amount,
-           c.g + (1.0 - c.g) * amount,
-           c.b + (1.0 - c.b) * amount };
-}
-
 void set(cairo_t* cr, Colour c, double alpha = 1.0)
 {
   cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha);
@@ -169,12 +137,22 @@ void draw_bar(cairo_t* cr,
 {
   // The unlit meter shows its zones dimly; the level lights them, the RMS
   // is a lighter core inside it, the peak hold a line across.
-  fill_zones(cr, bar, bar.x, bar.width, SCALE_TOP_DB, 0.0, 0.14);
-  fill_zones(
-    cr, bar, bar.x, bar.width, db_from_amplitude(readings.level), 0.0, 0.9);
+  fill_zones(cr, bar, bar.x, bar.width, SCALE_TOP_DB, 0.0, UNLIT_ALPHA);
+  fill_zones(cr,
+             bar,
+             bar.x,
+             bar.width,
+             db_from_amplitude(readings.level),
+             0.0,
+             LEVEL_ALPHA);
   const double core = bar.width / 3.0;
-  fill_zones(
-    cr, bar, bar.x + core, core, db_from_amplitude(readings.rms), 0.45, 1.0);
+  fill_zones(cr,
+             bar,
+             bar.x + core,
+             core,
+             db_from_amplitude(readings.rms),
+             RMS_LIGHTEN,
+             1.0);
 
   // Gaps every few pixels give the bar the look of a segmented meter.
   const double step = 3.0 * layout.scale;
@@ -184,13 +162,13 @@ void draw_bar(cairo_t* cr,
   }
 
   const double full_scale = std::round(y_from_db(bar, 0.0f));
-  set(cr, FULL_SCALE, 0.6);
+  set(cr, FULL_SCALE, FULL_SCALE_ALPHA);
   fill_rect(cr, bar.x, full_scale, bar.width, 1.0);
 
   const float peak_db = db_from_amplitude(readings.peak);
   if (peak_db > SCALE_BOTTOM_DB) {
     const double thickness = std::round(2.0 * layout.scale);
-    set(cr, lighter(colour_of(zone_of(peak_db)), 0.6));
+    set(cr, lighter(colour_of(zone_of(peak_db)), PEAK_LIGHTEN));
     fill_rect(
       cr, bar.x, std::round(y_from_db(bar, peak_db)), bar.width, thickness);
   }

@@ -133,14 +133,6 @@ double y_from_db(const Rect& bar, float db)
                    static_cast<double>(SCALE_TOP_DB - SCALE_BOTTOM_DB);
 }
 
-Zone zone_of(float db)
-{
-  if (db > 0.0f) {
-    return Zone::over;
-  }
-  return db >= HOT_DB ? Zone::hot : Zone::safe;
-}
-
 bool contains(const Rect& rect, double x, double y)
 {
   return x >= rect.x && x < rect.x + rect.width && y >= rect.y &&

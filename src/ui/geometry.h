@@ -5,13 +5,12 @@
 #ifndef TOLVANIC_UI_GEOMETRY_H
 #define TOLVANIC_UI_GEOMETRY_H
 
+// The scale's span, its zones and its colours are the mixer-strip
+// picture's too.
+#include "../display/scale.h"
+
 #include <cstddef>
 
-// The span of the scale in dBFS, bottom to top.
-constexpr float SCALE_BOTTOM_DB = -60.0f;
-constexpr float SCALE_TOP_DB = 6.0f;
-// Readings from here up are hot; above 0 dBFS they are over.
-constexpr float HOT_DB = -12.0f;
 // The meter's own silence floor: a peak hold at or below it reads "-inf".
 constexpr float SILENCE_DB = -120.0f;
 
@@ -24,8 +23,6 @@ constexpr float MARKS_DB[] = { 6.0f,   3.0f,   0.0f,   -3.0f,  -6.0f,  -9.0f,
                                -12.0f, -15.0f, -18.0f, -24.0f, -30.0f, -36.0f,
                                -42.0f, -48.0f, -54.0f, -60.0f };
 constexpr size_t MARK_COUNT = sizeof MARKS_DB / sizeof MARKS_DB[0];
-
-enum class Zone { safe, hot, over };
 
 struct Rect {
   double x, y, width, height;
@@ -68,8 +65,6 @@ float db_from_amplitude(float amplitude);
 
 // The height of a dBFS value on the bar, clamped to the bar.
 double y_from_db(const Rect& bar, float db);
-
-Zone zone_of(float db);
 
 bool contains(const Rect& rect, double x, double y);
 

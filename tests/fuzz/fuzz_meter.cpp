@@ -7,8 +7,11 @@
 // clean up). Every run is checked bit for bit against the reference model,
 // one per channel, including which output ports were written, and against
 // the promises a host relies on; the variants' audio outputs, on buffers of
-// their own or on any input's, must equal their inputs bit for bit. Any
-// mismatch aborts, which libFuzzer reports as a finding.
+// their own or on any input's, must equal their inputs bit for bit, and
+// their mixer-strip pictures, rendered at any size, must fit the size asked
+// for and be read within their bounds. Any mismatch aborts, which libFuzzer
+// reports as a finding.
+#include "display/inline_display.h"
 #include "inline/inline_meter.h"
 #include "reference_meter.h"
 #include "stereo/stereo_meter.h"
@@ -138,10 +141,18 @@ void* unreadable_pointer(FuzzedDataProvider& in)
   return in.ConsumeBool() ? nullptr : reinterpret_cast<void*>(uintptr_t{ 8 });
 }
 
+// The host's request for a new picture, which run may make; a host
+// renders later, as render() here does.
+void queue_draw(void*) {}
+InlineDisplayQueue queue = { nullptr, queue_draw };
+const LV2_Feature queue_feature = { INLINE_DISPLAY_QUEUE_DRAW_URI, &queue };
+const LV2_Feature* const with_queue[] = { &queue_feature, nullptr };
+
 void instantiate(Slot& slot, FuzzedDataProvider& in)
 {
   const double rate = any_rate(in);
-  slot.handle = slot.plugin->instantiate(slot.plugin, rate, "", nullptr);
+  const LV2_Feature* const* features = in.ConsumeBool() ? with_queue : nullptr;
+  slot.handle = slot.plugin->instantiate(slot.plugin, rate, "", features);
   if (slot.handle == nullptr) {
     fail("instantiate returned null");
   }
@@ -356,6 +367,43 @@ void run(Slot& slot, FuzzedDataProvider& in)
   slot.reset_was_high = reset > 0.0f;
 }
 
+// The GUI thread's call, at any size: the picture fits it, and every byte
+// of it is read, which AddressSanitizer checks against its allocation.
+void render(Slot& slot, FuzzedDataProvider& in)
+{
+  const auto* display = static_cast<const InlineDisplayInterface*>(
+    slot.plugin->extension_data(INLINE_DISPLAY_INTERFACE_URI));
+  if (display == nullptr) {
+    return;
+  }
+  const uint32_t width = in.ConsumeBool()
+                           ? in.ConsumeIntegralInRange<uint32_t>(0, 300)
+                           : in.ConsumeIntegral<uint32_t>();
+  const uint32_t height = in.ConsumeBool()
+                            ? in.ConsumeIntegralInRange<uint32_t>(0, 300)
+                            : in.ConsumeIntegral<uint32_t>();
+  const InlineDisplaySurface* surface =
+    display->render(slot.handle, width, height);
+  if (surface == nullptr) {
+    return;
+  }
+  if (surface->width <= 0 || surface->height <= 0 ||
+      static_cast<uint32_t>(surface->width) > width ||
+      static_cast<uint32_t>(surface->height) > height ||
+      surface->stride < 4 * surface->width) {
+    fail("the picture does not fit the size asked for", width);
+  }
+  unsigned sum = 0;
+  for (int y = 0; y < surface->height; ++y) {
+    for (int x = 0; x < 4 * surface->width; ++x) {
+      sum += surface->data[y * surface->stride + x];
+    }
+  }
+  if (sum == 0) {
+    fail("the picture is empty", width);
+  }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -368,7 +416,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int index = in.ConsumeIntegralInRange<int>(0, SLOTS - 1);
     Slot& slot = slots[index];
     assign_plugin(slot, index);
-    const int kind = in.ConsumeIntegralInRange<int>(0, 7);
+    const int kind = in.ConsumeIntegralInRange<int>(0, 8);
     if (slot.handle == nullptr || kind == 0) {
       if (slot.handle != nullptr) cleanup(slot);
       instantiate(slot, in);
@@ -378,6 +426,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
       connect(slot, in);
     } else if (kind == 4) {
       slot.reset[in.ConsumeIntegralInRange<int>(0, 1)] = any_reset(in);
+    } else if (kind == 8) {
+      render(slot, in);
     } else {
       run(slot, in);
     }

@@ -1,0 +1,146 @@
+// SPDX-License-Identifier: ISC
+#include "display.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr auto RELAXED = std::memory_order_relaxed;
+
+// Points the track at the columns `value` lights, and at the range of
+// values that light as many. For a mean square, `power` squares the range.
+void retrack(ColumnTrack& track, float value, int length, bool power) noexcept
+{
+  const float amplitude = power ? std::sqrt(value) : value;
+  const int columns = lit_columns(length, amplitude_db(amplitude));
+  float low = columns > 0 ? amplitude_lighting(length, columns) : 0.0f;
+  float high =
+    columns < length ? amplitude_lighting(length, columns + 1) : INFINITY;
+  if (power) {
+    low *= low;
+    high *= high;
+  }
+  track = { low, high, columns };
+}
+
+// True if `value` lights other columns than the track last saw. Within the
+// track's range, two comparisons; outside it, a logarithm.
+bool moved(ColumnTrack& track, float value, int length, bool power) noexcept
+{
+  if (value >= track.low && value < track.high) {
+    return false;
+  }
+  const int before = track.columns;
+  retrack(track, value, length, power);
+  return track.columns != before;
+}
+
+} // namespace
+
+void display_init(MeterDisplay& display,
+                  int channels,
+                  const LV2_Feature* const* features) noexcept
+{
+  display.channels = channels;
+  for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
+    if (std::strcmp(features[i]->URI, INLINE_DISPLAY_QUEUE_DRAW_URI) == 0) {
+      display.queue = static_cast<const InlineDisplayQueue*>(features[i]->data);
+    }
+  }
+}
+
+void display_update(MeterDisplay& display, const Meter* const meters[]) noexcept
+{
+  for (int c = 0; c < display.channels; ++c) {
+    display.shared[c].level.store(meters[c]->level, RELAXED);
+    display.shared[c].peak.store(meters[c]->peak, RELAXED);
+    display.shared[c].mean_square.store(meters[c]->mean_square, RELAXED);
+  }
+  if (display.queue == nullptr) {
+    return;
+  }
+
+  const int length = display.painted_length.load(RELAXED);
+  if (length == 0) {
+    // Until the host renders, one request is enough.
+    if (!display.asked_before_render) {
+      display.asked_before_render = true;
+      display.queue->queue_draw(display.queue->handle);
+    }
+    return;
+  }
+  bool changed = false;
+  if (length != display.tracked_length) {
+    // A new size: the next render paints what the tracks will now hold.
+    display.tracked_length = length;
+    for (int c = 0; c < display.channels; ++c) {
+      retrack(display.level_track[c], meters[c]->level, length, false);
+      retrack(display.rms_track[c], meters[c]->mean_square, length, true);
+    }
+    changed = true;
+  }
+  for (int c = 0; c < display.channels; ++c) {
+    changed |= moved(display.level_track[c], meters[c]->level, length, false);
+    changed |=
+      moved(display.rms_track[c], meters[c]->mean_square, length, true);
+    if (meters[c]->peak != display.asked_peak[c]) {
+      display.asked_peak[c] = meters[c]->peak;
+      changed = true;
+    }
+  }
+  if (changed) {
+    display.queue->queue_draw(display.queue->handle);
+  }
+}
+
+InlineDisplaySurface* display_render(MeterDisplay& display,
+                                     uint32_t width,
+                                     uint32_t height) noexcept
+{
+  const StripLayout layout = strip_layout(width, height, display.channels);
+  if (layout.width == 0) {
+    return nullptr;
+  }
+  InlineDisplaySurface& surface = display.surface;
+  if (layout.width != surface.width || layout.height != surface.height) {
+    std::free(surface.data);
+    surface = {};
+    const int stride = 4 * layout.width;
+    auto* data = static_cast<unsigned char*>(std::calloc(
+      static_cast<size_t>(layout.height), static_cast<size_t>(stride)));
+    if (data == nullptr) {
+      return nullptr;
+    }
+    surface = { data, layout.width, layout.height, stride };
+  }
+
+  StripReadings readings[STRIP_MAX_CHANNELS] = {};
+  for (int c = 0; c < display.channels; ++c) {
+    const SharedReadings& shared = display.shared[c];
+    const float mean_square = shared.mean_square.load(RELAXED);
+    readings[c] = { shared.level.load(RELAXED),
+                    shared.peak.load(RELAXED),
+                    mean_square > 0.0f ? std::sqrt(mean_square) : 0.0f };
+  }
+  paint_strip(surface.data, surface.stride, layout, readings, display.channels);
+  display.painted_length.store(layout.bar_length, RELAXED);
+  return &surface;
+}
+
+void display_free(MeterDisplay& display) noexcept
+{
+  if (display.surface.data != nullptr) {
+    std::free(display.surface.data);
+    display.surface = {};
+  }
+}
+
+const void* display_extension_data(
+  const char* uri,
+  const InlineDisplayInterface& display) noexcept
+{
+  return std::strcmp(uri, INLINE_DISPLAY_INTERFACE_URI) == 0 ? &display
+                                                             : nullptr;
+}

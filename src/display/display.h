@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: ISC
+// A meter's picture for the host's mixer strip, kept beside the meters of a
+// plug-in that passes its audio on: run hands the readings over and asks
+// the host to draw when the picture would change; render paints it on the
+// host's GUI thread.
+#ifndef TOLVANIC_DISPLAY_DISPLAY_H
+#define TOLVANIC_DISPLAY_DISPLAY_H
+
+#include "../plugin/meter.h"
+#include "inline_display.h"
+#include "strip.h"
+
+#include <lv2/core/lv2.h>
+
+#include <atomic>
+
+// What run remembers of a value it last asked the host to draw: the columns
+// it lit, and the amplitudes (or, for a mean square, powers) between which
+// it lights as many.
+struct ColumnTrack {
+  float low;
+  float high;
+  int columns;
+};
+
+// One channel's readings, from the audio thread to the GUI thread.
+struct SharedReadings {
+  std::atomic<float> level;
+  std::atomic<float> peak;
+  std::atomic<float> mean_square;
+};
+
+// Part of an instance record, allocated zero-filled with it.
+struct MeterDisplay {
+  int channels;
+  const InlineDisplayQueue* queue; // the host's, or null
+
+  // Written by run, read by render; relaxed, each value on its own.
+  SharedReadings shared[STRIP_MAX_CHANNELS];
+  // Written by render, read by run: the bar length last painted, 0 before
+  // the first render.
+  std::atomic<int> painted_length;
+
+  // run's own.
+  int tracked_length;
+  bool asked_before_render;
+  ColumnTrack level_track[STRIP_MAX_CHANNELS];
+  ColumnTrack rms_track[STRIP_MAX_CHANNELS];
+  float asked_peak[STRIP_MAX_CHANNELS];
+
+  // render's own: the pixels, kept until cleanup.
+  InlineDisplaySurface surface;
+};
+
+// Instantiation class: finds the host's queue_draw feature.
+void display_init(MeterDisplay& display,
+                  int channels,
+                  const LV2_Feature* const* features) noexcept;
+
+// Audio class, real-time safe: hands the meters' readings to render and
+// calls the host's queue_draw when a value the picture shows has moved by a
+// column or the peak hold changed; at most once per call.
+void display_update(MeterDisplay& display,
+                    const Meter* const meters[]) noexcept;
+
+// GUI thread: paints the picture for at most width by height pixels;
+// allocates only when its size changes. Null if there is no room or no
+// memory.
+InlineDisplaySurface* display_render(MeterDisplay& display,
+                                     uint32_t width,
+                                     uint32_t height) noexcept;
+
+// Instantiation class: frees the pixels.
+void display_free(MeterDisplay& display) noexcept;
+
+// The extension's render for a plug-in whose instance record holds its
+// MeterDisplay as `display`.
+template<typename Record>
+InlineDisplaySurface* display_render_of(LV2_Handle instance,
+                                        uint32_t width,
+                                        uint32_t height) noexcept
+{
+  return display_render(static_cast<Record*>(instance)->display, width, height);
+}
+
+// Discovery class: `display` for the inline-display interface's URI, null
+// for any other.
+const void* display_extension_data(
+  const char* uri,
+  const InlineDisplayInterface& display) noexcept;
+
+#endif
