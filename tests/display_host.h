@@ -1,37 +1,29 @@
 // SPDX-License-Identifier: ISC
-// The host's side of the inline-display extension, declared here as a host
-// declares it: the queue_draw feature it offers (counting the plug-in's
-// calls), and the render call it makes on its GUI thread.
+// The host's side of the inline-display extension: the queue_draw feature
+// it offers (counting the plug-in's calls), and the render call it makes
+// on its GUI thread.
 #ifndef TOLVANIC_TESTS_DISPLAY_HOST_H
 #define TOLVANIC_TESTS_DISPLAY_HOST_H
+
+#include "../src/display/inline_display.h"
 
 #include <lv2/core/lv2.h>
 
 #include <atomic>
 #include <cstdint>
 
-#define DISPLAY_INTERFACE_URI                                                  \
-  "http://harrisonconsoles.com/lv2/inlinedisplay#interface"
-#define DISPLAY_QUEUE_DRAW_URI                                                 \
-  "http://harrisonconsoles.com/lv2/inlinedisplay#queue_draw"
-
-struct DisplaySurface {
-  unsigned char* data;
-  int width;
-  int height;
-  int stride;
-};
-
-struct DisplayInterface {
-  DisplaySurface* (*render)(LV2_Handle, uint32_t width, uint32_t height);
-};
+// The plug-in's declarations of the extension: its functions are C++,
+// and a call through a pointer of another type, however alike, is one
+// UndefinedBehaviorSanitizer reports.
+using DisplaySurface = InlineDisplaySurface;
+using DisplayInterface = InlineDisplayInterface;
 
 // The feature, with a counter of the calls it received.
 class QueueDrawFeature {
 public:
   QueueDrawFeature()
     : queue_{ this, count }
-    , feature_{ DISPLAY_QUEUE_DRAW_URI, &queue_ }
+    , feature_{ INLINE_DISPLAY_QUEUE_DRAW_URI, &queue_ }
     , features_{ &feature_, nullptr }
   {}
   QueueDrawFeature(const QueueDrawFeature&) = delete;
@@ -41,10 +33,6 @@ public:
   int calls() const { return calls_.load(std::memory_order_relaxed); }
 
 private:
-  struct Queue {
-    void* handle;
-    void (*queue_draw)(void*);
-  };
   static void count(void* handle)
   {
     static_cast<QueueDrawFeature*>(handle)->calls_.fetch_add(
@@ -52,7 +40,7 @@ private:
   }
 
   std::atomic<int> calls_{ 0 };
-  Queue queue_;
+  InlineDisplayQueue queue_;
   LV2_Feature feature_;
   const LV2_Feature* features_[2];
 };
@@ -60,7 +48,7 @@ private:
 inline const DisplayInterface* display_of(const LV2_Descriptor& plugin)
 {
   return static_cast<const DisplayInterface*>(
-    plugin.extension_data(DISPLAY_INTERFACE_URI));
+    plugin.extension_data(INLINE_DISPLAY_INTERFACE_URI));
 }
 
 #endif
