@@ -51,7 +51,7 @@ void display_init(MeterDisplay& display,
   }
 }
 
-void display_update(MeterDisplay& display, const Meter* const meters[]) noexcept
+void display_look(MeterDisplay& display, const Meter* const meters[]) noexcept
 {
   for (int c = 0; c < display.channels; ++c) {
     display.shared[c].level.store(meters[c]->level, RELAXED);

@@ -42,6 +42,7 @@ struct MeterDisplay {
   std::atomic<int> painted_length;
 
   // run's own.
+  uint32_t frames_unseen; // run since the picture last looked
   int tracked_length;
   bool asked_before_render;
   ColumnTrack level_track[STRIP_MAX_CHANNELS];
@@ -57,11 +58,30 @@ void display_init(MeterDisplay& display,
                   int channels,
                   const LV2_Feature* const* features) noexcept;
 
+// The picture looks at the readings once per this many frames at most
+// (10.7 ms at 48 kHz, less than a frame of a 60 Hz screen): hosts redraw
+// less often, and small blocks then pay for it once in several.
+constexpr uint32_t DISPLAY_FRAMES_PER_LOOK = 512;
+
 // Audio class, real-time safe: hands the meters' readings to render and
 // calls the host's queue_draw when a value the picture shows has moved by a
-// column or the peak hold changed; at most once per call.
-void display_update(MeterDisplay& display,
-                    const Meter* const meters[]) noexcept;
+// column or the peak hold changed.
+void display_look(MeterDisplay& display, const Meter* const meters[]) noexcept;
+
+// Audio class, real-time safe: after each block of sample_count frames;
+// looks at the readings once DISPLAY_FRAMES_PER_LOOK frames have passed, so
+// the host's queue_draw is called at most once per call.
+inline void display_update(MeterDisplay& display,
+                           const Meter* const meters[],
+                           uint32_t sample_count) noexcept
+{
+  if (sample_count < DISPLAY_FRAMES_PER_LOOK - display.frames_unseen) {
+    display.frames_unseen += sample_count;
+    return;
+  }
+  display.frames_unseen = 0;
+  display_look(display, meters);
+}
 
 // GUI thread: paints the picture for at most width by height pixels;
 // allocates only when its size changes. Null if there is no room or no

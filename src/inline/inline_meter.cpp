@@ -63,7 +63,7 @@ void inline_meter_run(LV2_Handle instance, uint32_t sample_count) noexcept
     std::memcpy(output, input, sample_count * sizeof(float));
   }
   const Meter* const meters[] = { &self.meter };
-  display_update(self.display, meters);
+  display_update(self.display, meters, sample_count);
 }
 
 void inline_meter_cleanup(LV2_Handle instance) noexcept

@@ -95,7 +95,7 @@ void stereo_meter_run(LV2_Handle instance, uint32_t sample_count) noexcept
   meter_block_end(self.left, left);
   meter_block_end(self.right, right);
   const Meter* const meters[] = { &self.left, &self.right };
-  display_update(self.display, meters);
+  display_update(self.display, meters, sample_count);
 }
 
 void stereo_meter_cleanup(LV2_Handle instance) noexcept
