@@ -11,8 +11,8 @@ namespace {
 // Sizes for a strip 112 pixels wide, Ardour's usual; other widths scale
 // them.
 constexpr double NOMINAL_WIDTH = 112.0;
-constexpr double PAD = 2.0;
-constexpr double BAR_HEIGHT = 7.0;
+constexpr double PAD = 3.0;
+constexpr double BAR_HEIGHT = 10.0;
 constexpr int LARGEST_BAR_HEIGHT = 24;
 constexpr double MARK_WIDTH = 2.0;
 // Narrower than this, a bar cannot tell one reading from another.
