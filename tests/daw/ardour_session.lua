@@ -5,34 +5,14 @@
 -- "ok:" for each promise kept, "FAIL:" for each broken, then "done".
 -- Usage: ardour7-lua ardour_session.lua SESSION_FOLDER
 local folder = assert(arg and arg[1], "usage: ardour_session.lua FOLDER")
+local here = debug.getinfo(1, "S").source:match("^@(.*/)") or "./"
+local common = dofile(here .. "ardour_common.lua")
+local check, near, wait = common.check, common.near, common.wait
+local within_step_of_half, DC_DB = common.within_step_of_half, common.DC_DB
 local URI = "http://tolvanic.org/oss/lv2/tolvanic"
 local INLINE_URI = URI .. "#inline"
-local DC_DB = 20 * math.log(0.5, 10)
 
-local failures = 0
-local function check(ok, what)
-  print((ok and "ok: " or "FAIL: ") .. what)
-  if not ok then failures = failures + 1 end
-end
-local function near(value, expected, tolerance)
-  return value ~= nil and math.abs(value - expected) <= tolerance
-end
-local function wait(seconds) ARDOUR.LuaAPI.usleep(math.floor(seconds * 1e6)) end
-
--- The readings are published when they move by more than 0.2 dB, so 0.5
--- reads within that step of 0.5.
-local function within_step_of_half(value)
-  return value ~= nil and value > 0 and
-    math.abs(20 * math.log(value / 0.5, 10)) <= 0.2
-end
-
--- The engine first: listing plug-ins before it runs crashes Ardour 7.3.
-local backend = AudioEngine:set_backend("None (Dummy)", "", "")
-backend:set_device_name("DC -6dBFS (+.5)")
-backend:set_sample_rate(48000)
-backend:set_buffer_size(256)
-check(AudioEngine:start(false) == 0 and AudioEngine:running(),
-      "the dummy engine runs at 48 kHz in blocks of 256")
+common.start_dummy_engine()
 
 local scanned = {}
 for info in ARDOUR.LuaAPI.list_plugins():iter() do
@@ -157,4 +137,4 @@ for name, uri in pairs({ inline = INLINE_URI, tap = URI }) do
   end
 end
 close_session()
-print(failures == 0 and "done" or string.format("done with %d failures", failures))
+common.done()

@@ -8,36 +8,16 @@
 -- kept, "FAIL:" for each broken, "seen:" for readings, then "done".
 -- Usage: ardour7-lua ardour_stereo.lua SESSION_FOLDER
 local folder = assert(arg and arg[1], "usage: ardour_stereo.lua FOLDER")
+local here = debug.getinfo(1, "S").source:match("^@(.*/)") or "./"
+local common = dofile(here .. "ardour_common.lua")
+local check, near, wait = common.check, common.near, common.wait
+local within_step_of_half, DC_DB = common.within_step_of_half, common.DC_DB
 -- Each line reaches the log at once, whatever happens after it.
 io.stdout:setvbuf("line")
 local URI = "http://tolvanic.org/oss/lv2/tolvanic#stereo"
-local DC_DB = 20 * math.log(0.5, 10)
 local SIDES = { "L", "R" }
 
-local failures = 0
-local function check(ok, what)
-  print((ok and "ok: " or "FAIL: ") .. what)
-  if not ok then failures = failures + 1 end
-end
-local function near(value, expected, tolerance)
-  return value ~= nil and math.abs(value - expected) <= tolerance
-end
-local function wait(seconds) ARDOUR.LuaAPI.usleep(math.floor(seconds * 1e6)) end
-
--- The readings are published when they move by more than 0.2 dB, so 0.5
--- reads within that step of 0.5.
-local function within_step_of_half(value)
-  return value ~= nil and value > 0 and
-    math.abs(20 * math.log(value / 0.5, 10)) <= 0.2
-end
-
--- The engine first: listing plug-ins before it runs crashes Ardour 7.3.
-local backend = AudioEngine:set_backend("None (Dummy)", "", "")
-backend:set_device_name("DC -6dBFS (+.5)")
-backend:set_sample_rate(48000)
-backend:set_buffer_size(256)
-check(AudioEngine:start(false) == 0 and AudioEngine:running(),
-      "the dummy engine runs at 48 kHz in blocks of 256")
+common.start_dummy_engine()
 
 local info = nil
 for each in ARDOUR.LuaAPI.list_plugins():iter() do
@@ -186,7 +166,7 @@ for where, route in pairs(routes) do
           "after reload on the " .. where .. " the right side reads the DC and passes on")
   end
 end
-print(failures == 0 and "done" or string.format("done with %d failures", failures))
+common.done()
 -- Ardour 7.3's session tool often hangs or crashes taking down a reloaded
 -- session that has any plug-in on the master bus (its own a-eq too), so
 -- the checks end before; check_ardour.sh stops it if it does not leave.
