@@ -135,14 +135,48 @@ void bench_meter(benchmark::State& state,
   meter_descriptor.cleanup(handle);
 }
 
-// A host of the mixer-strip picture: its queue_draw counts the requests.
-struct DrawRequests {
-  int64_t count = 0;
-  InlineDisplayQueue queue = { this, [](void* self) {
-                                ++static_cast<DrawRequests*>(self)->count;
-                              } };
-  LV2_Feature feature = { INLINE_DISPLAY_QUEUE_DRAW_URI, &queue };
-  const LV2_Feature* features[2] = { &feature, nullptr };
+// One instance of a variant in a host of the mixer-strip picture, whose
+// queue_draw counts the requests.
+class DrawingHost {
+public:
+  explicit DrawingHost(const LV2_Descriptor& plugin)
+    : plugin_(plugin)
+    , handle_(plugin.instantiate(&plugin, SAMPLE_RATE, "", features_))
+  {}
+  ~DrawingHost()
+  {
+    if (handle_ != nullptr) plugin_.cleanup(handle_);
+  }
+  DrawingHost(const DrawingHost&) = delete;
+  DrawingHost& operator=(const DrawingHost&) = delete;
+
+  LV2_Handle handle() const { return handle_; }
+
+  // Renders the picture once, as the host does when asked, and counts the
+  // requests from here on: run then follows the picture's columns.
+  void render()
+  {
+    static_cast<const InlineDisplayInterface*>(
+      plugin_.extension_data(INLINE_DISPLAY_INTERFACE_URI))
+      ->render(handle_, 112, 200);
+    requests_ = 0;
+  }
+
+  void count_requests(benchmark::State& state) const
+  {
+    state.counters["draws/iteration"] = benchmark::Counter(
+      static_cast<double>(requests_), benchmark::Counter::kAvgIterations);
+  }
+
+private:
+  const LV2_Descriptor& plugin_;
+  int64_t requests_ = 0;
+  InlineDisplayQueue queue_ = { this, [](void* self) {
+                                 ++static_cast<DrawingHost*>(self)->requests_;
+                               } };
+  LV2_Feature feature_ = { INLINE_DISPLAY_QUEUE_DRAW_URI, &queue_ };
+  const LV2_Feature* features_[2] = { &feature_, nullptr };
+  LV2_Handle handle_;
 };
 
 // The inline variant over the same blocks, its output in a buffer of its
@@ -154,15 +188,12 @@ void bench_inline(benchmark::State& state,
                   bool in_place)
 {
   const LV2_Descriptor& plugin = inline_meter_descriptor;
-  DrawRequests draws;
-  LV2_Handle handle =
-    plugin.instantiate(&plugin, SAMPLE_RATE, "", draws.features);
+  DrawingHost host(plugin);
+  const LV2_Handle handle = host.handle();
   if (handle == nullptr) {
     state.SkipWithError("the inline variant could not be instantiated");
     return;
   }
-  const auto* display = static_cast<const InlineDisplayInterface*>(
-    plugin.extension_data(INLINE_DISPLAY_INTERFACE_URI));
   Controls controls;
   controls.connect(plugin, handle);
   auto& self = *static_cast<InlineMeter*>(handle);
@@ -180,17 +211,14 @@ void bench_inline(benchmark::State& state,
     }
   };
   run_signal();
-  display->render(handle, 112, 200);
-  draws.count = 0;
+  host.render();
   for (auto _ : state) {
     run_signal();
     controls.keep();
     benchmark::DoNotOptimize(output.data());
   }
   count_samples(state);
-  state.counters["draws/iteration"] = benchmark::Counter(
-    static_cast<double>(draws.count), benchmark::Counter::kAvgIterations);
-  plugin.cleanup(handle);
+  host.count_requests(state);
 }
 
 // The stereo variant over the same blocks, two channels; its outputs in
@@ -203,15 +231,12 @@ void bench_stereo(benchmark::State& state,
                   bool in_place)
 {
   const LV2_Descriptor& plugin = stereo_meter_descriptor;
-  DrawRequests draws;
-  LV2_Handle handle =
-    plugin.instantiate(&plugin, SAMPLE_RATE, "", draws.features);
+  DrawingHost host(plugin);
+  const LV2_Handle handle = host.handle();
   if (handle == nullptr) {
     state.SkipWithError("the stereo variant could not be instantiated");
     return;
   }
-  const auto* display = static_cast<const InlineDisplayInterface*>(
-    plugin.extension_data(INLINE_DISPLAY_INTERFACE_URI));
   float reset = 0.0f;
   float readings[6] = {};
   plugin.connect_port(handle, STEREO_RESET, &reset);
@@ -235,8 +260,7 @@ void bench_stereo(benchmark::State& state,
     }
   };
   run_signal();
-  display->render(handle, 112, 200);
-  draws.count = 0;
+  host.render();
   for (auto _ : state) {
     run_signal();
     benchmark::DoNotOptimize(readings);
@@ -245,9 +269,7 @@ void bench_stereo(benchmark::State& state,
     benchmark::ClobberMemory();
   }
   count_samples(state);
-  state.counters["draws/iteration"] = benchmark::Counter(
-    static_cast<double>(draws.count), benchmark::Counter::kAvgIterations);
-  plugin.cleanup(handle);
+  host.count_requests(state);
 }
 
 void bench_floor(benchmark::State& state,
