@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: ISC
 #include "batch.h"
 
+#include "demo_signal.h"
 #include "file_meter.h"
 #include "format.h"
 #include "messages.h"
 #include "ordered_output.h"
 #include "plot.h"
 #include "progress.h"
-#include "sources.h"
 
 #include <sched.h>
 #include <unistd.h>
@@ -82,19 +82,23 @@ private:
 
 class Batch {
 public:
-  Batch(const Options& options, const PluginHost& host, const char* program)
+  Batch(const Options& options,
+        const PluginHost& host,
+        const char* program,
+        const BatchIo& io)
     : options_(options)
     , host_(host)
     , program_(program)
+    , io_(io)
     , files_(std::max<size_t>(1, options.files.size()))
-    , output_(program, files_)
+    , output_(program, files_, io.out, io.err)
     , outcomes_(files_, Outcome::failed)
   {
     FormatSettings settings;
     settings.csv = options.csv;
     settings.json = options.json;
     settings.summary_only = options.summary_only;
-    settings.bars = isatty(STDOUT_FILENO) == 1;
+    settings.bars = isatty(fileno(io.out)) == 1;
     settings.several = options.files.size() > 1;
     settings.block_size = options.block_size;
     format_ = make_format(settings);
@@ -117,7 +121,7 @@ public:
       output_.check();
       output_.direct(format_->document_end());
     } catch (const WriteError& error) {
-      std::fprintf(stderr, "%s: %s\n", program_, error.what());
+      std::fprintf(io_.err, "%s: %s\n", program_, error.what());
       return STATUS_ERROR;
     }
     const auto any = [this](Outcome outcome) {
@@ -148,15 +152,20 @@ private:
   {
     const std::string path =
       options_.files.empty() ? std::string() : options_.files[index];
+    // Once the file's figures are out, a later failure (a plot that could
+    // not be drawn) adds its line on stderr, not a second entry.
+    bool reported = false;
     try {
       const std::unique_ptr<AudioSource> source =
-        path.empty() ? make_demo_signal() : open_sound_file(path);
-      return meter(index, path, *source);
+        path.empty() ? make_demo_signal() : io_.open(path);
+      return meter(index, path, *source, reported);
     } catch (const WriteError&) {
       return Outcome::failed; // run() reports it
     } catch (const std::exception& error) {
       try {
-        output_.out(index, format_->file_error(index, path, error.what()));
+        if (!reported) {
+          output_.out(index, format_->file_error(index, path, error.what()));
+        }
         output_.err(index, error.what());
       } catch (const WriteError&) {
       }
@@ -164,7 +173,10 @@ private:
     }
   }
 
-  Outcome meter(size_t index, const std::string& path, AudioSource& source)
+  Outcome meter(size_t index,
+                const std::string& path,
+                AudioSource& source,
+                bool& reported)
   {
     MeterSettings settings;
     settings.block_size = options_.block_size;
@@ -191,22 +203,24 @@ private:
     }
     const bool show_progress = options_.files.size() <= 1 &&
                                !format_->timeline() &&
-                               isatty(STDERR_FILENO) == 1;
+                               isatty(fileno(io_.err)) == 1;
     ProgressLine progress(
-      show_progress ? stderr : nullptr, stream.frames, stream.rate);
+      show_progress ? io_.err : nullptr, stream.frames, stream.rate);
     FileSink sink(*format_, output_, index, stream, plot.get(), progress);
     meter.run(sink);
     progress.finish();
-    if (meter.frames() == 0) throw std::runtime_error(no_audio_line(stream));
 
     FileResult result;
     result.stream = stream;
     result.frames = meter.frames();
     result.header_frames = source.header_frames();
+    result.end_note = source.end_note();
+    if (result.frames == 0) throw std::runtime_error(no_audio_line(result));
     result.channels = meter.results();
     for (const std::string& line : warning_lines(result))
       output_.err(index, line);
     output_.out(index, format_->file_end(index, result));
+    reported = true;
     Outcome outcome = Outcome::metered;
     if (options_.fail_above_set) {
       const LimitVerdict verdict = check_limit(result, options_.fail_above);
@@ -220,6 +234,7 @@ private:
   const Options& options_;
   const PluginHost& host_;
   const char* program_;
+  const BatchIo& io_;
   const size_t files_;
   OrderedOutput output_;
   std::unique_ptr<Format> format_;
@@ -233,7 +248,8 @@ private:
 
 int meter_files(const Options& options,
                 const PluginHost& host,
-                const char* program)
+                const char* program,
+                const BatchIo& io)
 {
-  return Batch(options, host, program).run();
+  return Batch(options, host, program, io).run();
 }

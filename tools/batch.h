@@ -4,19 +4,35 @@
 #ifndef TOLVANIC_TOOLS_BATCH_H
 #define TOLVANIC_TOOLS_BATCH_H
 
+#include "audio_source.h"
 #include "options.h"
 #include "plugin_host.h"
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
 
 // Exit statuses beside 0 (success) and 2 (a bad command line).
 constexpr int STATUS_ERROR = 1;       // a file or the output failed
 constexpr int STATUS_ABOVE_LIMIT = 3; // --fail-above: a peak above it, or
                                       // a non-finite sample
 
+// Where the batch's files come from and its words go.
+struct BatchIo {
+  std::FILE* out = stdout;
+  std::FILE* err = stderr;
+  // Opens a path of the command line; throws std::runtime_error with a
+  // one-line message.
+  std::function<std::unique_ptr<AudioSource>(const std::string& path)> open;
+};
+
 // Returns the exit status. With no file, meters the demonstration signal.
-// Writes to standard output and error; SIGPIPE must be ignored, so that a
-// closed output is a write error like any other.
+// A closed output must be a write error like any other: SIGPIPE must be
+// ignored.
 int meter_files(const Options& options,
                 const PluginHost& host,
-                const char* program);
+                const char* program,
+                const BatchIo& io);
 
 #endif

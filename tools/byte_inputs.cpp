@@ -54,25 +54,35 @@ SNDFILE* ByteInput::open(SF_INFO& info)
     return static_cast<ByteInput*>(self)->seek(offset, whence);
   };
   io.read = [](void* data, sf_count_t bytes, void* self) -> sf_count_t {
-    return static_cast<ByteInput*>(self)->read(static_cast<char*>(data), bytes);
+    auto* input = static_cast<ByteInput*>(self);
+    const int64_t got = input->read(static_cast<char*>(data), bytes);
+    if (got < bytes) input->ended_ = true;
+    if (got == 0 && bytes > 0) input->dry_ = true;
+    return got;
   };
   io.write = [](const void*, sf_count_t, void*) -> sf_count_t { return 0; };
   io.tell = [](void* self) -> sf_count_t {
     return static_cast<ByteInput*>(self)->position_;
   };
   info = SF_INFO{};
-  return sf_open_virtual(&io, SFM_READ, &info, this);
+  SNDFILE* file = sf_open_virtual(&io, SFM_READ, &info, this);
+  // Reading the header may have looked at the end of the input.
+  ended_ = false;
+  dry_ = false;
+  return file;
 }
 
-BufferedFile::BufferedFile(int fd, int64_t size)
+BufferedFile::BufferedFile(int fd, int64_t size, int64_t origin, bool owned)
   : fd_(fd)
-  , size_(size)
+  , size_(std::max<int64_t>(0, size - origin))
+  , origin_(origin)
+  , owned_(owned)
   , buffer_(BUFFER_BYTES)
 {}
 
 BufferedFile::~BufferedFile()
 {
-  close(fd_);
+  if (owned_) close(fd_);
 }
 
 int64_t BufferedFile::seek(int64_t offset, int whence)
@@ -96,8 +106,10 @@ int64_t BufferedFile::read(char* data, int64_t bytes)
       position_ += n;
       continue;
     }
-    const ssize_t got =
-      pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(position_));
+    const ssize_t got = pread(fd_,
+                              buffer_.data(),
+                              buffer_.size(),
+                              static_cast<off_t>(origin_ + position_));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
       if (got < 0) error_ = errno;

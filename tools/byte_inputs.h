@@ -23,6 +23,12 @@ public:
   // The errno of a failed read, 0 when none failed: libsndfile takes a
   // short read for the end of the file.
   int error() const { return error_; }
+  // Since the file was opened, a read has reached the end of the input.
+  bool ended() const { return ended_; }
+  // Since then, libsndfile has asked for bytes and got none. Its block
+  // decoders (ADPCM, GSM, G.72x) then decode a block of nothing, up to the
+  // length the header declares, or forever where it declares none.
+  bool dry() const { return dry_; }
 
 protected:
   virtual int64_t length() const = 0;
@@ -31,6 +37,10 @@ protected:
   virtual int64_t read(char* data, int64_t bytes) = 0;
   int64_t position_ = 0;
   int error_ = 0;
+
+private:
+  bool ended_ = false;
+  bool dry_ = false;
 };
 
 // A regular file read through a buffer of our own. libsndfile asks its
@@ -38,8 +48,9 @@ protected:
 // of the time spent on a long WAV.
 class BufferedFile final : public ByteInput {
 public:
-  // Takes `fd` over.
-  BufferedFile(int fd, int64_t size);
+  // The file's bytes from `origin` (where standard input stands) to
+  // `size`; closes `fd` at the end when it is `owned`.
+  BufferedFile(int fd, int64_t size, int64_t origin = 0, bool owned = true);
   ~BufferedFile() override;
 
 private:
@@ -49,6 +60,8 @@ private:
 
   int fd_;
   int64_t size_;
+  int64_t origin_;
+  bool owned_;
   std::vector<char> buffer_;
   int64_t buffered_from_ = 0;
   int64_t buffered_ = 0;
@@ -68,6 +81,9 @@ public:
   // libsndfile has opened the input: from here on it is read straight
   // through.
   void opened() { keeping_ = false; }
+  // Whether spool() can still copy the whole stream: all that was read of
+  // it is kept.
+  bool can_spool() const { return keeping_ && !lost_; }
   // For an input libsndfile could not open: copies what it read and the
   // rest of the pipe into an unlinked temporary file in TMPDIR (or /tmp),
   // a bounded buffer at a time, and returns that file's descriptor.

@@ -3,7 +3,9 @@
 // tolvanic LV2 plug-in, one instance per channel, and prints the readings.
 #include "batch.h"
 #include "options.h"
+#include "output_streams.h"
 #include "plugin_host.h"
+#include "sources.h"
 
 #include <csignal>
 #include <cstdio>
@@ -47,11 +49,16 @@ int main(int argc, char** argv)
   // A closed output (a pipe into `head`, a gnuplot that died) is a write
   // error, reported in one line with status 1, not a silent death.
   std::signal(SIGPIPE, SIG_IGN);
+  BatchIo io;
+  const OutputStreams streams = claim_output_streams();
+  io.out = streams.out;
+  io.err = streams.err;
+  io.open = open_sound_file;
   try {
     const PluginHost host(std::vector<std::string>{ TOLVANIC_FALLBACK_DIRS });
-    return meter_files(options, host, PROGRAM);
+    return meter_files(options, host, PROGRAM, io);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "%s: %s\n", PROGRAM, error.what());
+    std::fprintf(io.err, "%s: %s\n", PROGRAM, error.what());
     return STATUS_ERROR;
   }
 }

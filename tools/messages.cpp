@@ -22,6 +22,9 @@ std::vector<std::string> warnings(const FileResult& file)
                     seconds_text(file.frames, rate) +
                     ") where its header declares " + std::to_string(declared) +
                     " (" + seconds_text(declared, rate) + "): it is cut short");
+  } else if (!file.end_note.empty()) {
+    found.push_back("its data ends in the middle of what was being decoded (" +
+                    file.end_note + "): it is probably cut short");
   }
   int64_t count = 0, first = -1;
   size_t first_channel = 0;
@@ -53,9 +56,16 @@ std::vector<std::string> warning_lines(const FileResult& file)
   return lines;
 }
 
-std::string no_audio_line(const StreamInfo& stream)
+std::string no_audio_line(const FileResult& file)
 {
-  return stream.description + ": holds no audio";
+  const std::string line = file.stream.description + ": holds no audio";
+  if (file.header_frames > 0) {
+    return line + " where its header declares " +
+           std::to_string(file.header_frames) + " frames (" +
+           seconds_text(file.header_frames, file.stream.rate) +
+           "): it is cut short";
+  }
+  return file.end_note.empty() ? line : line + " (" + file.end_note + ")";
 }
 
 LimitVerdict check_limit(const FileResult& file, double limit_dbfs)

@@ -18,7 +18,7 @@ std::vector<std::string> warnings(const FileResult& file);
 std::vector<std::string> warning_lines(const FileResult& file);
 
 // A source that ended before its first frame.
-std::string no_audio_line(const StreamInfo& stream);
+std::string no_audio_line(const FileResult& file);
 
 // --fail-above: whether a sample peak lies above `limit_dbfs`, or a sample
 // has no level at all; `line` names the first such peak, if any.

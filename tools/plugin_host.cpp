@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: ISC
 #include "plugin_host.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -45,37 +44,11 @@ std::string absolute_lv2_path()
   return absolute;
 }
 
-// lilv reports every bundle it cannot read on stderr, several lines each;
-// the command's own one-line message says what matters, so lilv's are
-// kept out of the way while it loads.
-class QuietStderr {
-public:
-  QuietStderr()
-    : saved_(dup(STDERR_FILENO))
-  {
-    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (saved_ >= 0 && null >= 0) dup2(null, STDERR_FILENO);
-    if (null >= 0) close(null);
-  }
-  ~QuietStderr()
-  {
-    if (saved_ < 0) return;
-    dup2(saved_, STDERR_FILENO);
-    close(saved_);
-  }
-  QuietStderr(const QuietStderr&) = delete;
-  QuietStderr& operator=(const QuietStderr&) = delete;
-
-private:
-  int saved_;
-};
-
 } // namespace
 
 PluginHost::PluginHost(const std::vector<std::string>& fallback_dirs)
   : world_(lilv_world_new())
 {
-  const QuietStderr quiet;
   uri_.reset(lilv_new_uri(world_.get(), TOLVANIC_URI));
   const std::string lv2_path = absolute_lv2_path();
   if (std::getenv("LV2_PATH")) {

@@ -23,9 +23,11 @@ struct PortMap {
 class PluginHost {
 public:
   // Loads LV2_PATH (or lilv's default path); when the plug-in is not there,
-  // each folder of fallback_dirs in turn. Throws std::runtime_error with a
-  // message saying where it looked. Meant for the main thread, before any
-  // other starts.
+  // each folder of fallback_dirs in turn. lilv reports every bundle it
+  // cannot read on stderr, several lines each: the command silences the
+  // process's stderr before (see output_streams.h). Throws std::runtime_error
+  // with a message saying where it looked. Meant for the main thread, before
+  // any other starts.
   explicit PluginHost(const std::vector<std::string>& fallback_dirs);
   ~PluginHost();
   PluginHost(const PluginHost&) = delete;

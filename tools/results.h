@@ -37,6 +37,7 @@ struct FileResult {
   StreamInfo stream;
   int64_t frames = 0;         // metered
   int64_t header_frames = -1; // declared by the header; -1 when unknown
+  std::string end_note;       // the decoder's complaint where the data ran out
   std::vector<ChannelResult> channels;
 };
 

@@ -1,47 +1,30 @@
 // SPDX-License-Identifier: ISC
-// Where the audio comes from: a sound file read through libsndfile (or
-// standard input), or the built-in demonstration signal. Both are read in
-// chunks of interleaved frames.
+// Opening what the command line names: a file, or standard input, which
+// may be a pipe. Every way ends in libsndfile reading through one of the
+// byte inputs, so that a damaged file is met by the same code whichever
+// way it comes.
 #ifndef TOLVANIC_TOOLS_SOURCES_H
 #define TOLVANIC_TOOLS_SOURCES_H
 
-#include <cstdint>
+#include "audio_source.h"
+#include "byte_inputs.h"
+
 #include <memory>
 #include <string>
-#include <vector>
-
-class AudioSource {
-public:
-  virtual ~AudioSource() = default;
-  virtual int channels() const = 0;
-  virtual double rate() const = 0;
-  // Length in frames, or -1 when unknown (a stream).
-  virtual int64_t frames() const = 0;
-  // The length the file's header declares, or -1 when it declares none we
-  // can trust; a file cut short holds fewer frames than this.
-  virtual int64_t header_frames() const { return frames(); }
-  virtual std::string description() const = 0;
-  // Times at which the signal itself asks for a peak-hold reset.
-  virtual std::vector<double> reset_times() const { return {}; }
-  // Reads up to `frames` frames and keeps channels [first, end): channel c
-  // goes to `samples + c * stride`. Returns the number of frames read, 0 at
-  // the end. Throws std::runtime_error on a read error.
-  virtual int64_t read(float* samples,
-                       int64_t stride,
-                       int64_t frames,
-                       int first,
-                       int end) = 0;
-  // Whether seek() works: a pipe can be read only once.
-  virtual bool seekable() const = 0;
-  // Moves to `frame`; throws std::runtime_error when that fails.
-  virtual void seek(int64_t frame) = 0;
-};
 
 // `path` "-" is standard input. Throws std::runtime_error with a one-line
 // message when the file cannot be opened or decoded, or has no channels or
 // no sample rate.
 std::unique_ptr<AudioSource> open_sound_file(const std::string& path);
 
-std::unique_ptr<AudioSource> make_demo_signal();
+// The steps open_sound_file takes, for inputs that are not named files.
+// An input that can be read anywhere, such as a regular file.
+std::unique_ptr<AudioSource> open_seekable(std::unique_ptr<ByteInput> input,
+                                           const std::string& name);
+// A pipe, terminal or device, read front to back; closed at the end when
+// `owned`.
+std::unique_ptr<AudioSource> open_stream(int fd,
+                                         bool owned,
+                                         const std::string& name);
 
 #endif
