@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc)
 URI := http://tolvanic.org/oss/lv2/tolvanic
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check demo install install-user uninstall deb format clean fuzz bench bench-peers bench-files
+.PHONY: all deps configure build check demo install install-user uninstall deb format clean fuzz fuzz-files bench bench-peers bench-files
 
 all: build
 
@@ -66,6 +66,14 @@ FUZZ_SECONDS ?= 1800
 fuzz: build
 	bash tests/clang_build.sh $(CURDIR) $(abspath $(BUILD))/clang-asan-ubsan address,undefined ON fuzz_meter
 	bash tests/fuzz/run_fuzzer.sh $(BUILD)/clang-asan-ubsan/tests/fuzz/fuzz_meter $(FUZZ_SECONDS) $(BUILD)/fuzz tests/fuzz/corpus
+
+# The file fuzzer for MINUTES, keeping its corpus in $(BUILD)/fuzz-files/
+# between campaigns and what it finds in $(BUILD)/fuzz-files/findings/.
+MINUTES ?= 30
+FUZZ_BUILD = $(abspath $(BUILD))/clang-asan-ubsan
+fuzz-files: build
+	bash tests/clang_build.sh $(CURDIR) $(FUZZ_BUILD) address,undefined ON fuzz_files sound_corpus tolvanic
+	bash tests/fuzz/fuzz_files.sh $(FUZZ_BUILD)/tests/fuzz/fuzz_files $(BUILD)/fuzz-files campaign $(MINUTES) $(FUZZ_BUILD)/tests/fuzz/sound_corpus tests/fuzz/regressions
 
 # Repetitions interleaved at random, medians: the machine may be busy.
 BENCH_FLAGS ?= --benchmark_repetitions=20 --benchmark_min_time=0.05 \

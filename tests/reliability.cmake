@@ -116,5 +116,16 @@ add_test(NAME fuzz.meter
           ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus)
 set_tests_properties(fuzz.meter PROPERTIES
   FIXTURES_REQUIRED clang_asan_ubsan LABELS fuzz TIMEOUT 600)
-# The longest row, alone on its CPU: the other heavy rows share the other.
-tolvanic_heavy_rows(0 fuzz.meter)
+# The file fuzzer: its seeds and regression inputs once each, then a fixed
+# count of runs from a fixed seed, about a minute here; `make fuzz-files`
+# runs a campaign of its own.
+add_test(NAME fuzz.files
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/fuzz_files.sh
+          ${asan_dir}/tests/fuzz/fuzz_files ${CMAKE_BINARY_DIR}/fuzz-files-check
+          check 20000 ${asan_dir}/tests/fuzz/sound_corpus
+          ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/regressions)
+set_tests_properties(fuzz.files PROPERTIES
+  FIXTURES_REQUIRED clang_asan_ubsan LABELS fuzz TIMEOUT 900)
+# The longest rows, alone on their CPU: the other heavy rows share the
+# other.
+tolvanic_heavy_rows(0 fuzz.meter fuzz.files)

@@ -20,11 +20,13 @@ constexpr int STATUS_ABOVE_LIMIT = 3; // --fail-above: a peak above it, or
 
 // Where the batch's files come from and its words go.
 struct BatchIo {
+  using Opener =
+    std::function<std::unique_ptr<AudioSource>(const std::string& path)>;
   std::FILE* out = stdout;
   std::FILE* err = stderr;
   // Opens a path of the command line; throws std::runtime_error with a
   // one-line message.
-  std::function<std::unique_ptr<AudioSource>(const std::string& path)> open;
+  Opener open;
 };
 
 // Returns the exit status. With no file, meters the demonstration signal.

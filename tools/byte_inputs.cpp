@@ -176,6 +176,17 @@ int64_t PipeInput::read(char* data, int64_t bytes)
   return done;
 }
 
+std::string PipeInput::first_bytes(size_t bytes)
+{
+  std::string first(bytes, '\0');
+  const int64_t start = position_;
+  position_ = 0;
+  first.resize(static_cast<size_t>(
+    read(&first[0], static_cast<int64_t>(std::min(bytes, KEPT_BYTES)))));
+  position_ = start;
+  return first;
+}
+
 int PipeInput::spool(const std::string& name, const std::string& undecodable)
 {
   if (lost_) throw std::runtime_error(undecodable);

@@ -84,6 +84,9 @@ public:
   // Whether spool() can still copy the whole stream: all that was read of
   // it is kept.
   bool can_spool() const { return keeping_ && !lost_; }
+  // The stream's first `bytes` bytes (fewer if it is shorter), read and
+  // kept before libsndfile opens it.
+  std::string first_bytes(size_t bytes);
   // For an input libsndfile could not open: copies what it read and the
   // rest of the pipe into an unlinked temporary file in TMPDIR (or /tmp),
   // a bounded buffer at a time, and returns that file's descriptor.

@@ -99,10 +99,13 @@ private:
     }
   }
 
-  // The encodings whose decoders, asked for a block past the end of a
-  // stream, decode one from no data; the others stop there.
+  // The readers that, asked for a block past the end of their input,
+  // decode one from no data; the others stop there. The block codecs do
+  // so up to the length the header declares, or forever where a stream
+  // declares none; the SDS reader does so even in a file.
   static bool decodes_blocks_of_nothing(int format)
   {
+    if ((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_SDS) return true;
     switch (format & SF_FORMAT_SUBMASK) {
       case SF_FORMAT_IMA_ADPCM:
       case SF_FORMAT_MS_ADPCM:
@@ -135,9 +138,9 @@ private:
     if (buffer.size() < static_cast<size_t>(frames) * channels)
       buffer.resize(static_cast<size_t>(frames) * channels);
     if (!piecewise_) return readf(file_, buffer.data(), frames);
-    // A stream whose decoder goes on past its end: read a piece at a time,
-    // and end before the piece during which it asked for bytes and got
-    // none, so that no frame made from nothing is metered.
+    // A reader that goes on past the end of its input: read a piece at a
+    // time, and end before the piece during which it asked for bytes and
+    // got none, so that no frame made from nothing is metered.
     int64_t got = 0;
     while (got < frames) {
       const int64_t piece =
@@ -190,7 +193,7 @@ private:
     }
   }
 
-  // Frames per read where the decoder may run past the end of a stream;
+  // Frames per read where the reader may run past the end of its input;
   // the last piece, dropped, may hold as many real frames.
   static constexpr int64_t PIECE_FRAMES = 64;
 
@@ -202,8 +205,7 @@ private:
   std::string name_;
   std::unique_ptr<ByteInput> input_; // outlives file_, which reads it
   int64_t header_frames_;
-  const bool piecewise_ =
-    input_ && !info_.seekable && decodes_blocks_of_nothing(info_.format);
+  const bool piecewise_ = input_ && decodes_blocks_of_nothing(info_.format);
   bool finished_ = false; // nothing more is to be read
   std::string end_note_;
 };

@@ -20,6 +20,15 @@ std::string undecodable(const std::string& name)
          sf_strerror(nullptr) + ")";
 }
 
+// Whether the bytes start a format whose reader must know the length of
+// what it reads: libsndfile's SDS reader walks the file's packets up to
+// its length, which a stream does not have, and never ends.
+bool needs_its_length(const std::string& first)
+{
+  return first.size() == 4 && first[0] == '\xF0' && first[1] == '\x7E' &&
+         first[3] == '\x01';
+}
+
 std::runtime_error system_error(const std::string& name, int error)
 {
   return std::runtime_error(name + ": " + std::strerror(error));
@@ -60,7 +69,8 @@ std::unique_ptr<AudioSource> open_stream(int fd,
   // where it cannot.
   auto input = std::make_unique<PipeInput>(fd, owned);
   SF_INFO info;
-  SNDFILE* file = input->open(info);
+  SNDFILE* file =
+    needs_its_length(input->first_bytes(4)) ? nullptr : input->open(info);
   // A length of 0 is how some readers (W64 with ADPCM) say that they
   // cannot find the audio without the stream's length; a copy has one.
   if (file && info.frames == 0 && input->can_spool()) {

@@ -556,12 +556,34 @@ TEST_F(MeterCli, BadInputGetsOneLineAndAnExitStatus)
     << std::string("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x03\0\0\0\x80\xbb\0\0"
                    "\0\0\0\0\0\0\x20\0data\0\0\0\0",
                    44);
+  // Compressed WAVs cut in half: they have no whole number of bytes per
+  // frame, and their length in frames is in the header's 'fact' chunk.
+  for (const auto& [name, encoding] :
+       { std::pair{ "ima.wav", SF_FORMAT_IMA_ADPCM },
+         std::pair{ "gsm.wav", SF_FORMAT_GSM610 } }) {
+    const std::string path = write_wav(
+      name, 1, 1.0, [](int f, int) { return sine(0.5, 1000, f); }, encoding);
+    struct stat whole {};
+    ASSERT_EQ(stat(path.c_str(), &whole), 0);
+    ASSERT_EQ(truncate(path.c_str(), whole.st_size / 2), 0);
+  }
   struct Case {
     std::string args;
     int status;
     const char* message;
+    std::string piped = {}; // a file fed through a pipe to standard input
   };
+  const std::string cut = "where its header declares 48000 (1.000000 s)";
   const Case cases[] = {
+    { dir + "/ima.wav", 0, "ima.wav: ends after" },
+    { "-", 0, "): it is cut short", dir + "/ima.wav" },
+    { dir + "/gsm.wav", 0, cut.c_str() },
+    { "-", 0, "standard input: ends after", dir + "/gsm.wav" },
+    // libsndfile prints on standard output while it reads this header.
+    { "--json " TOLVANIC_REGRESSIONS "/prints-on-stdout.sds >" + dir +
+        "/sds.json",
+      1,
+      "prints-on-stdout.sds: not an audio file" },
     { dir + "/missing.wav", 1, "missing.wav: No such file or directory" },
     { dir + "/text.wav", 1, "not an audio file libsndfile can decode" },
     { dir + "/empty.wav", 1, "not an audio file libsndfile can decode" },
@@ -588,12 +610,18 @@ TEST_F(MeterCli, BadInputGetsOneLineAndAnExitStatus)
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
     // In a subshell, so that a case may send stdout elsewhere.
-    const Outcome result = run(c.args + ")", "(" TOLVANIC_METER);
+    const std::string pipe = c.piped.empty() ? "" : "cat " + c.piped + " | ";
+    const Outcome result =
+      run(c.args + ")", (pipe + "(" TOLVANIC_METER).c_str());
     EXPECT_EQ(result.status, c.status);
     EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
     EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
     EXPECT_EQ(result.err.rfind("tolvanic-meter: ", 0), 0U) << result.err;
   }
+  // Still one valid document.
+  EXPECT_NE(jq(read_file(dir + "/sds.json"), "[.files[0].error]")
+              .find("prints-on-stdout.sds: not an audio file"),
+            std::string::npos);
   // The bounds themselves are accepted.
   for (const char* args :
        { "--reset-at 0", "-i 0.001", "-b 1", "-b 1048576" }) {

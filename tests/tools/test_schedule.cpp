@@ -29,6 +29,9 @@ TEST(Schedule, ResetRaisesTheOneBlockThatHoldsItsTime)
     { { 2.0, 0.7 }, 33536, 33792, true }, // any order
     { { 2.0, 0.7 }, 95744, 96000, false },
     { { 2.0, 0.7 }, 96000, 96256, true },
+    // 0.700015 s is frame 33600.72: frame 33600 holds it, not 33601.
+    { { 0.700015 }, 33344, 33601, true },
+    { { 0.700015 }, 33601, 33857, false },
     { { 0.0 }, 0, 256, true },
     { { 1e300 }, 0, 256, false }, // beyond any file
     { {}, 0, 256, false },

@@ -19,12 +19,15 @@ TEST(Text, JsonStringEscapesWhatJsonForbids)
     { "tab\there", "\"tab\\u0009here\"" },
     { std::string("nul\0byte", 8), "\"nul\\u0000byte\"" },
     { "\x1b[31m", "\"\\u001b[31m\"" },
-    { "caf\xc3\xa9", "\"caf\xc3\xa9\"" },                 // UTF-8 kept
-    { "\xe2\x82\xac 5", "\"\xe2\x82\xac 5\"" },           // three bytes
+    { "\x1f", "\"\\u001f\"" },                  // the last control character
+    { "caf\xc3\xa9", "\"caf\xc3\xa9\"" },       // UTF-8 kept
+    { "\xe2\x82\xac 5", "\"\xe2\x82\xac 5\"" }, // three bytes
     { "\xf0\x9f\x8e\xb5", "\"\xf0\x9f\x8e\xb5\"" },       // four bytes
     { "latin1 \xe9t\xe9", "\"latin1 \\ufffdt\\ufffd\"" }, // not UTF-8
     { "cut \xe2\x82", "\"cut \\ufffd\\ufffd\"" },         // sequence cut short
     { "\xc0\xaf", "\"\\ufffd\\ufffd\"" },                 // no such lead byte
+    { "\xc3\xc3\xa9",
+      "\"\\ufffd\xc3\xa9\"" }, // a lead byte where one continues
     { "", "\"\"" },
   };
   for (const auto& [text, json] : cases) {
