@@ -8,6 +8,8 @@
 #include "sample_stats.h"
 
 #include <cstdint>
+#include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,19 @@ struct ChannelResult {
   SampleStats samples;
   float final_peak_hold = 0.0f; // the plug-in's readings
   float highest_rms = 0.0f;
+};
+
+// A file's loudness per ITU-R BS.1770-4 and EBU Tech 3341/3342: LUFS, LU
+// and dBTP. -infinity stands for silence; an empty optional for "not
+// measured": no 400 ms block (integrated) or 3 s window (range) of the
+// file lies above the gates.
+struct LoudnessResult {
+  std::optional<double> integrated_lufs;
+  std::optional<double> range_lu;
+  double max_momentary_lufs = -std::numeric_limits<double>::infinity();
+  double max_short_term_lufs = -std::numeric_limits<double>::infinity();
+  double true_peak_dbtp = -std::numeric_limits<double>::infinity(); // file's
+  std::vector<double> channel_true_peak_dbtp;
 };
 
 struct FileResult {
