@@ -5,6 +5,7 @@
 #ifndef TOLVANIC_TESTS_HOSTED_METER_H
 #define TOLVANIC_TESTS_HOSTED_METER_H
 
+#include "plugin/ports.h"
 #include "port_bits.h"
 
 #include <lv2/core/lv2.h>
@@ -52,9 +53,6 @@ struct PortBits {
   }
 };
 
-// The inline variant's audio output, an index tolvanic ignores.
-constexpr uint32_t HOSTED_OUTPUT_PORT = 5;
-
 class HostedMeter {
 public:
   explicit HostedMeter(double rate,
@@ -73,10 +71,10 @@ public:
   // Connects every port to this object's buffers; allocates nothing.
   void connect()
   {
-    plugin_.connect_port(handle_, 1, &reset);
-    plugin_.connect_port(handle_, 2, &level);
-    plugin_.connect_port(handle_, 3, &peak);
-    plugin_.connect_port(handle_, 4, &rms);
+    plugin_.connect_port(handle_, PORT_RESET, &reset);
+    plugin_.connect_port(handle_, PORT_LEVEL, &level);
+    plugin_.connect_port(handle_, PORT_PEAK, &peak);
+    plugin_.connect_port(handle_, PORT_RMS, &rms);
   }
 
   // With in_place, the audio output shares the input's buffer, which the
@@ -86,9 +84,10 @@ public:
     level = peak = rms = unwritten();
     if (count > output.size()) std::abort();
     float* const input = const_cast<float*>(samples);
-    plugin_.connect_port(handle_, 0, input);
+    plugin_.connect_port(handle_, PORT_INPUT, input);
+    // tolvanic has no such port, and ignores the index.
     plugin_.connect_port(
-      handle_, HOSTED_OUTPUT_PORT, in_place ? input : output.data());
+      handle_, PORT_OUTPUT, in_place ? input : output.data());
     plugin_.run(handle_, count);
     return { bits_of(level), bits_of(peak), bits_of(rms) };
   }

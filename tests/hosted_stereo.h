@@ -6,6 +6,7 @@
 #define TOLVANIC_TESTS_HOSTED_STEREO_H
 
 #include "hosted_meter.h"
+#include "plugin/ports.h"
 
 #include <array>
 #include <cstring>
@@ -56,7 +57,6 @@ struct StereoBits {
 
 class HostedStereo {
 public:
-  static constexpr uint32_t PORTS = 11;
   static constexpr uint32_t MAX_BLOCK = 4096;
 
   HostedStereo(double rate,
@@ -78,9 +78,9 @@ public:
   // Connects the control ports to this object's values; allocates nothing.
   void connect()
   {
-    plugin_.connect_port(handle_, 2, &reset);
+    plugin_.connect_port(handle_, STEREO_RESET, &reset);
     for (uint32_t i = 0; i < 6; ++i) {
-      plugin_.connect_port(handle_, 3 + i, &controls[i]);
+      plugin_.connect_port(handle_, STEREO_LEVEL_L + i, &controls[i]);
     }
   }
 
@@ -106,7 +106,9 @@ public:
     const AudioBuffer ports[] = {
       BUFFER_A, sharing.in_r, sharing.out_l, sharing.out_r
     };
-    const uint32_t indices[] = { 0, 1, 9, 10 };
+    const uint32_t indices[] = {
+      STEREO_IN_L, STEREO_IN_R, STEREO_OUT_L, STEREO_OUT_R
+    };
     for (int i = 0; i < 4; ++i) {
       plugin_.connect_port(handle_, indices[i], buffers[ports[i]].data());
     }

@@ -8,6 +8,8 @@ function(add_hosted_test target)
   add_executable(${target} ${ARGN})
   target_link_libraries(${target} PRIVATE PkgConfig::LV2 GTest::gtest_main
     Threads::Threads tolvanic_warnings ${CMAKE_DL_LIBS})
+  # The plug-ins' names (plugin/ports.h), none of their code.
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
   target_compile_definitions(${target} PRIVATE
     TOLVANIC_MODULE="$<TARGET_FILE:tolvanic>"
     TOLVANIC_INLINE_MODULE="$<TARGET_FILE:tolvanic_inline>"

@@ -14,7 +14,7 @@ struct TestMeter {
   explicit TestMeter(double rate)
     : handle(meter_descriptor.instantiate(&meter_descriptor, rate, "", nullptr))
   {
-    for (uint32_t port = 0; port < 5; ++port) {
+    for (uint32_t port = 0; port < METER_PORTS; ++port) {
       meter_descriptor.connect_port(handle, port, nullptr);
     }
     meter_descriptor.connect_port(handle, PORT_RESET, &reset);

@@ -58,7 +58,8 @@ uint64_t run_block(HostedMeter& meter,
 {
   if (block % 50 == 0) {
     meter.connect();
-    meter.plugin().connect_port(meter.handle(), 9, &meter.reset);
+    meter.plugin().connect_port(
+      meter.handle(), INLINE_METER_PORTS, &meter.reset);
   }
   return fold(hash, meter.run(samples, length, block % 2 == 1));
 }
@@ -75,7 +76,7 @@ uint64_t run_block(HostedStereo& meter,
   if (block % 50 == 0) {
     meter.connect();
     meter.plugin().connect_port(
-      meter.handle(), HostedStereo::PORTS, &meter.reset);
+      meter.handle(), STEREO_METER_PORTS, &meter.reset);
   }
   const StereoBits out =
     meter.run(samples, samples + length, length, sharings[block % SHARINGS]);

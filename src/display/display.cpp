@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "display.h"
+#include "display/display.h"
 
 #include <cmath>
 #include <cstdlib>

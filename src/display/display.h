@@ -6,9 +6,9 @@
 #ifndef TOLVANIC_DISPLAY_DISPLAY_H
 #define TOLVANIC_DISPLAY_DISPLAY_H
 
-#include "../plugin/meter.h"
-#include "inline_display.h"
-#include "strip.h"
+#include "display/inline_display.h"
+#include "display/strip.h"
+#include "plugin/meter.h"
 
 #include <lv2/core/lv2.h>
 

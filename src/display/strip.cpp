@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: ISC
-#include "strip.h"
+#include "display/strip.h"
 
-#include "scale.h"
+#include "display/scale.h"
 
 #include <cmath>
 #include <cstring>

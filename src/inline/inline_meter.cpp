@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: ISC
 // The inline variant's descriptor and operations: the meter's own, plus the
 // pass-through of the audio.
-#include "inline_meter.h"
+#include "inline/inline_meter.h"
 
 #include <lv2/core/lv2.h>
 

@@ -7,18 +7,12 @@
 #ifndef TOLVANIC_INLINE_INLINE_METER_H
 #define TOLVANIC_INLINE_INLINE_METER_H
 
-#include "../display/display.h"
-#include "../plugin/meter.h"
+#include "display/display.h"
+#include "plugin/meter.h"
 
 #include <lv2/core/lv2.h>
 
 #include <cstdint>
-
-// Hosts store this URI in their sessions: never change it.
-#define INLINE_METER_URI METER_URI "#inline"
-
-// Ports 0 to 4 are the meter's own (MeterPort); the output comes after them.
-constexpr uint32_t PORT_OUTPUT = 5; // audio out, the input unchanged
 
 // The meter record comes first, so a handle of either plug-in points at a
 // Meter.

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: ISC
 // The stereo variant's descriptor and operations.
-#include "stereo_meter.h"
+#include "stereo/stereo_meter.h"
 
-#include "../meter/block.h"
+#include "meter/block.h"
 
 #include <lv2/core/lv2.h>
 

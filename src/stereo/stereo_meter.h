@@ -8,31 +8,12 @@
 #ifndef TOLVANIC_STEREO_STEREO_METER_H
 #define TOLVANIC_STEREO_STEREO_METER_H
 
-#include "../display/display.h"
-#include "../plugin/meter.h"
+#include "display/display.h"
+#include "plugin/meter.h"
 
 #include <lv2/core/lv2.h>
 
 #include <cstdint>
-
-// Hosts store this URI in their sessions: never change it.
-#define STEREO_METER_URI METER_URI "#stereo"
-
-// Port indices; they must match the bundle description, and hosts keep
-// them in their sessions.
-enum StereoPort : uint32_t {
-  STEREO_IN_L = 0,    // audio in, left
-  STEREO_IN_R = 1,    // audio in, right
-  STEREO_RESET = 2,   // control in, a rising edge clears both peak holds
-  STEREO_LEVEL_L = 3, // control out, the left channel's three readings
-  STEREO_PEAK_L = 4,
-  STEREO_RMS_L = 5,
-  STEREO_LEVEL_R = 6, // control out, the right channel's three readings
-  STEREO_PEAK_R = 7,
-  STEREO_RMS_R = 8,
-  STEREO_OUT_L = 9,  // audio out, the left input unchanged
-  STEREO_OUT_R = 10, // audio out, the right input unchanged
-};
 
 struct StereoMeter {
   Meter left;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "draw.h"
+#include "ui/draw.h"
 
 #include <cmath>
 #include <cstdio>

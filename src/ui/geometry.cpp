@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "geometry.h"
+#include "ui/geometry.h"
 
 #include <cmath>
 #include <cstdio>

@@ -7,7 +7,7 @@
 
 // The scale's span, its zones and its colours are the mixer-strip
 // picture's too.
-#include "../display/scale.h"
+#include "display/scale.h"
 
 #include <cstddef>
 

@@ -3,6 +3,8 @@
 // port map, the plug-in data hosts rely on, and lilv's own verdict. The
 // inline variant has tolvanic's five ports, then its audio output; the
 // stereo variant two channels of them, its audio ports in stereo groups.
+#include "plugin/ports.h"
+
 #include <lilv/lilv.h>
 
 #include <gtest/gtest.h>
@@ -10,10 +12,6 @@
 #include <ostream>
 #include <string>
 #include <vector>
-
-#ifndef TOLVANIC_URI
-#error "TOLVANIC_URI must name the plug-in"
-#endif
 
 namespace {
 
@@ -53,9 +51,9 @@ void PrintTo(const Variant& variant, std::ostream* out)
 }
 
 const Variant VARIANTS[] = {
-  { TOLVANIC_URI, "tolvanic", 5, &MONO_PORTS },
-  { TOLVANIC_URI "#inline", "tolvanic inline", 6, &MONO_PORTS },
-  { TOLVANIC_URI "#stereo", "tolvanic stereo", 11, &STEREO_PORTS },
+  { METER_URI, "tolvanic", METER_PORTS, &MONO_PORTS },
+  { INLINE_METER_URI, "tolvanic inline", INLINE_METER_PORTS, &MONO_PORTS },
+  { STEREO_METER_URI, "tolvanic stereo", STEREO_METER_PORTS, &STEREO_PORTS },
 };
 
 class PortMap : public ::testing::TestWithParam<Variant> {
@@ -199,7 +197,7 @@ TEST(PortMapVariants, InlineSharesTolvanicsControlRangesAndNames)
     lilv_node_free(uri);
     ASSERT_NE(plugins[v], nullptr) << VARIANTS[v].uri;
   }
-  for (uint32_t i = 0; i < 5; ++i) {
+  for (uint32_t i = 0; i < METER_PORTS; ++i) {
     SCOPED_TRACE(i);
     std::string seen[2];
     for (int v = 0; v < 2; ++v) {
@@ -296,13 +294,16 @@ TEST(PortMapVariants, StereoDeclaresTolvanicsReadingsPerChannelInStereoGroups)
   const LilvPlugin* mono = plugins[0];
   const LilvPlugin* stereo = plugins[1];
 
-  EXPECT_EQ(shown(world, stereo, 2).name, shown(world, mono, 1).name);
-  EXPECT_EQ(shown(world, stereo, 2).range, shown(world, mono, 1).range);
+  EXPECT_EQ(shown(world, stereo, STEREO_RESET).name,
+            shown(world, mono, PORT_RESET).name);
+  EXPECT_EQ(shown(world, stereo, STEREO_RESET).range,
+            shown(world, mono, PORT_RESET).range);
   for (uint32_t reading = 0; reading < 3; ++reading) {
-    const Shown expected = shown(world, mono, 2 + reading);
+    const Shown expected = shown(world, mono, PORT_LEVEL + reading);
     for (const uint32_t channel : { 0u, 1u }) {
       SCOPED_TRACE(expected.name + (channel == 0 ? " L" : " R"));
-      const Shown seen = shown(world, stereo, 3 + 3 * channel + reading);
+      const Shown seen =
+        shown(world, stereo, STEREO_LEVEL_L + 3 * channel + reading);
       EXPECT_EQ(seen.name, expected.name + (channel == 0 ? " L" : " R"));
       EXPECT_EQ(seen.range, expected.range);
     }
@@ -314,14 +315,14 @@ TEST(PortMapVariants, StereoDeclaresTolvanicsReadingsPerChannelInStereoGroups)
     const char* group;
     const char* designation;
   } grouped[] = {
-    { 0, "stereo_in", "left" },
-    { 1, "stereo_in", "right" },
-    { 9, "stereo_out", "left" },
-    { 10, "stereo_out", "right" },
+    { STEREO_IN_L, "stereo_in", "left" },
+    { STEREO_IN_R, "stereo_in", "right" },
+    { STEREO_OUT_L, "stereo_out", "left" },
+    { STEREO_OUT_R, "stereo_out", "right" },
   };
   for (const auto& port : grouped) {
     SCOPED_TRACE(port.index);
-    const std::string group = std::string(TOLVANIC_URI "#") + port.group;
+    const std::string group = std::string(METER_URI "#") + port.group;
     EXPECT_EQ(port_value(world, stereo, port.index, (PG + "group").c_str()),
               group);
     EXPECT_EQ(
@@ -332,9 +333,10 @@ TEST(PortMapVariants, StereoDeclaresTolvanicsReadingsPerChannelInStereoGroups)
     EXPECT_TRUE(
       is_a(world,
            group,
-           (PG + (port.index < 9 ? "InputGroup" : "OutputGroup")).c_str()));
+           (PG + (port.index < STEREO_OUT_L ? "InputGroup" : "OutputGroup"))
+             .c_str()));
   }
-  for (uint32_t index = 2; index < 9; ++index) {
+  for (uint32_t index = STEREO_RESET; index < STEREO_OUT_L; ++index) {
     EXPECT_EQ(port_value(world, stereo, index, (PG + "group").c_str()), "-");
   }
   lilv_world_free(world);

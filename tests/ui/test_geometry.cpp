@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: ISC
 // How readings map onto the UI's bar and readout, as tables.
-#include "geometry.h"
+#include "ui/geometry.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,8 @@
 // The UI module in a host of the test's own on a private X server (run it
 // through with_xvfb.sh), loaded with dlopen as suil loads it. Links none of
 // the module's code but its layout, to know where to click.
-#include "geometry.h"
+#include "plugin/ports.h"
+#include "ui/geometry.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
@@ -298,8 +299,7 @@ TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
       LV2UI_Widget widget = nullptr;
       LV2UI_Handle handle =
         ui->instantiate(ui,
-                        s.stereo ? "http://tolvanic.org/oss/lv2/tolvanic#stereo"
-                                 : "http://tolvanic.org/oss/lv2/tolvanic",
+                        s.stereo ? STEREO_METER_URI : METER_URI,
                         "/",
                         record_write,
                         nullptr,
@@ -316,8 +316,10 @@ TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
 
       // The readings' ports, and the reset's, which a UI never takes as a
       // reading.
-      const uint32_t reset_port = s.stereo ? 2 : 1;
-      for (uint32_t port = reset_port; port <= reset_port + 3 * (1u + s.stereo);
+      const uint32_t reset_port =
+        s.stereo ? uint32_t{ STEREO_RESET } : uint32_t{ PORT_RESET };
+      for (uint32_t port = reset_port;
+           port <= (s.stereo ? uint32_t{ STEREO_RMS_R } : uint32_t{ PORT_RMS });
            ++port) {
         const float reading = 0.2f * static_cast<float>(port);
         ui->port_event(handle, port, sizeof reading, 0, &reading);
