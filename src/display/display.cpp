@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: ISC
 #include "display/display.h"
 
+#include "display/scale.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
