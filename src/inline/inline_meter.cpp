@@ -19,10 +19,20 @@ constexpr LV2_Descriptor inline_meter_descriptor = {
   inline_meter_extension_data,
 };
 
+namespace {
+
 // Its picture renders on the host's GUI thread, beside run.
-constexpr InlineDisplayInterface inline_meter_display = {
-  display_render_of<InlineMeter>
-};
+InlineDisplaySurface* render(LV2_Handle instance,
+                             uint32_t width,
+                             uint32_t height) noexcept
+{
+  return display_render(
+    static_cast<InlineMeter*>(instance)->display, width, height);
+}
+
+constexpr InlineDisplayInterface inline_meter_display = { render };
+
+} // namespace
 
 LV2_Handle inline_meter_instantiate(const LV2_Descriptor*,
                                     double rate,
@@ -62,8 +72,13 @@ void inline_meter_run(LV2_Handle instance, uint32_t sample_count) noexcept
   if (output != input && sample_count != 0) {
     std::memcpy(output, input, sample_count * sizeof(float));
   }
-  const Meter* const meters[] = { &self.meter };
-  display_update(self.display, meters, sample_count);
+  if (display_count_frames(self.display, sample_count)) {
+    const Meter& meter = self.meter;
+    const MeterReadings readings[] = {
+      { meter.level, meter.peak, meter.mean_square },
+    };
+    display_hand_over(self.display, readings);
+  }
 }
 
 void inline_meter_cleanup(LV2_Handle instance) noexcept

@@ -19,10 +19,20 @@ constexpr LV2_Descriptor stereo_meter_descriptor = {
   stereo_meter_extension_data,
 };
 
+namespace {
+
 // Its picture renders on the host's GUI thread, beside run.
-constexpr InlineDisplayInterface stereo_meter_display = {
-  display_render_of<StereoMeter>
-};
+InlineDisplaySurface* render(LV2_Handle instance,
+                             uint32_t width,
+                             uint32_t height) noexcept
+{
+  return display_render(
+    static_cast<StereoMeter*>(instance)->display, width, height);
+}
+
+constexpr InlineDisplayInterface stereo_meter_display = { render };
+
+} // namespace
 
 LV2_Handle stereo_meter_instantiate(const LV2_Descriptor*,
                                     double rate,
@@ -94,8 +104,13 @@ void stereo_meter_run(LV2_Handle instance, uint32_t sample_count) noexcept
 
   meter_block_end(self.left, left);
   meter_block_end(self.right, right);
-  const Meter* const meters[] = { &self.left, &self.right };
-  display_update(self.display, meters, sample_count);
+  if (display_count_frames(self.display, sample_count)) {
+    const MeterReadings readings[] = {
+      { self.left.level, self.left.peak, self.left.mean_square },
+      { self.right.level, self.right.peak, self.right.mean_square },
+    };
+    display_hand_over(self.display, readings);
+  }
 }
 
 void stereo_meter_cleanup(LV2_Handle instance) noexcept
