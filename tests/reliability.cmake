@@ -19,8 +19,7 @@ function(add_hosted_test target)
 endfunction()
 
 add_hosted_test(concurrency_tests test_concurrency.cpp)
-add_hosted_test(inline_tests test_inline.cpp)
-add_hosted_test(stereo_tests test_stereo.cpp)
+add_hosted_test(variant_tests test_variants.cpp)
 add_hosted_test(display_tests test_display.cpp)
 
 # The rest concerns the shipped build only, and starts the sanitizer builds.
