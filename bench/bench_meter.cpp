@@ -4,10 +4,8 @@
 // meter_run, side by side in one run; ends with tables of the ratios. The
 // meters are the plug-ins' own object code, built with the shipped flags.
 #include "cases.h"
-#include "display/inline_display.h"
 #include "floor.h"
 #include "inline/inline_meter.h"
-#include "plugin/meter.h"
 #include "ratio_table.h"
 #include "stereo/stereo_meter.h"
 
@@ -203,9 +201,10 @@ void bench_inline(benchmark::State& state,
     float* input = signal.data();
     float* out = in_place ? input : output.data();
     for (const uint32_t count : blocks) {
-      self.meter.p_input = input; // what connect_port does, without the call
-      self.p_output = out;
-      inline_meter_run(handle, count);
+      // What connect_port does, without the calls.
+      self.meters[0].p_input = input;
+      self.p_outputs[0] = out;
+      plugin.run(handle, count);
       input += count;
       out += count;
     }
@@ -238,9 +237,9 @@ void bench_stereo(benchmark::State& state,
     return;
   }
   float reset = 0.0f;
-  float readings[6] = {};
+  float readings[STEREO_RMS_R + 1 - STEREO_LEVEL_L] = {};
   plugin.connect_port(handle, STEREO_RESET, &reset);
-  for (uint32_t i = 0; i < 6; ++i) {
+  for (uint32_t i = 0; i < std::size(readings); ++i) {
     plugin.connect_port(handle, STEREO_LEVEL_L + i, &readings[i]);
   }
   auto& self = *static_cast<StereoMeter*>(handle);
@@ -251,11 +250,11 @@ void bench_stereo(benchmark::State& state,
     size_t position = 0;
     for (const uint32_t count : blocks) {
       // What connect_port does, without the calls.
-      self.left.p_input = left.data() + position;
-      self.right.p_input = right.data() + position;
-      self.p_out_l = (in_place ? left : output_l).data() + position;
-      self.p_out_r = (in_place ? right : output_r).data() + position;
-      stereo_meter_run(handle, count);
+      self.meters[0].p_input = left.data() + position;
+      self.meters[1].p_input = right.data() + position;
+      self.p_outputs[0] = (in_place ? left : output_l).data() + position;
+      self.p_outputs[1] = (in_place ? right : output_r).data() + position;
+      plugin.run(handle, count);
       position += count;
     }
   };

@@ -8,22 +8,14 @@
 -- Prints "track: NAME CHANNELS" per track and "done" at the end.
 -- Usage: ardour7-lua ardour-mixer-session.lua SESSION_FOLDER
 local folder = assert(arg and arg[1], "usage: ardour-mixer-session.lua FOLDER")
-local BASE = "http://tolvanic.org/oss/lv2/tolvanic"
-local INLINE_URI = BASE .. "#inline"
-local STEREO_URI = BASE .. "#stereo"
-local function wait(seconds) ARDOUR.LuaAPI.usleep(math.floor(seconds * 1e6)) end
+local here = debug.getinfo(1, "S").source:match("^@(.*/)") or "./"
+local common = dofile(here .. "ardour-common.lua")
+local INLINE_URI, STEREO_URI = common.INLINE_URI, common.STEREO_URI
 
--- The dummy engine is enough to make the session, and listing plug-ins
--- before any engine runs crashes Ardour 7.3. The GUI opens it on JACK.
-local backend = AudioEngine:set_backend("None (Dummy)", "", "")
-backend:set_sample_rate(48000)
-backend:set_buffer_size(256)
-assert(AudioEngine:start(false) == 0, "the dummy engine does not start")
+-- The dummy engine is enough to make the session. The GUI opens it on JACK.
+assert(common.start_dummy_engine(), "the dummy engine does not start")
 
-local scanned = {}
-for info in ARDOUR.LuaAPI.list_plugins():iter() do
-  scanned[info.unique_id] = true
-end
+local scanned = common.scanned_plugins()
 assert(scanned[INLINE_URI], "tolvanic inline is not on LV2_PATH")
 
 ARDOUR.config():set_input_auto_connect(0)
@@ -31,11 +23,8 @@ local session = assert(create_session(folder, "mixer", 48000),
                        "no new session")
 
 local function insert_meter(route, uri)
-  local processor = ARDOUR.LuaAPI.new_plugin(session, uri,
-                                             ARDOUR.PluginType.LV2, "")
-  assert(not processor:isnil() and
-         route:add_processor_by_index(processor, 0, nil, true) == 0,
-         "cannot insert " .. uri)
+  local _, inserted = common.insert_plugin(session, route, uri)
+  assert(inserted, "cannot insert " .. uri)
 end
 
 -- Every track has two outputs, as Ardour gives a mono track by default, so
@@ -60,7 +49,7 @@ if scanned[STEREO_URI] then
 end
 
 -- The monitoring choices are applied by the engine's thread.
-wait(0.5)
+common.wait(0.5)
 session:save_state("", false, false, false, false, false)
 close_session()
 print("done")

@@ -5,7 +5,7 @@
 #ifndef TOLVANIC_TESTS_DISPLAY_HOST_H
 #define TOLVANIC_TESTS_DISPLAY_HOST_H
 
-#include "../src/display/inline_display.h"
+#include "display/inline_display.h"
 
 #include <lv2/core/lv2.h>
 

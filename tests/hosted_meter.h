@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: ISC
-// The built module loaded with dlopen, as a host loads it, and an instance
-// of it wired to buffers of its own; plus the varied signals the real-time
-// and concurrency tests feed it.
+// A built module loaded with dlopen, as a host loads it, and an instance of
+// tolvanic wired to buffers of its own; plus the varied signals the
+// host-level tests feed the plug-ins.
 #ifndef TOLVANIC_TESTS_HOSTED_METER_H
 #define TOLVANIC_TESTS_HOSTED_METER_H
 
+#include "loaded_module.h"
+#include "plugin/ports.h"
 #include "port_bits.h"
 
 #include <lv2/core/lv2.h>
@@ -16,8 +18,6 @@
 #include <random>
 #include <vector>
 
-#include <dlfcn.h>
-
 #ifndef TOLVANIC_MODULE
 #error "TOLVANIC_MODULE must name the built plug-in module"
 #endif
@@ -26,12 +26,11 @@
 // keeps its plug-ins. A second call for the same module costs no allocation.
 inline const LV2_Descriptor& load_plugin(const char* path)
 {
-  void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-  if (module == nullptr) std::abort();
-  using Entry = const LV2_Descriptor* (*)(uint32_t);
-  auto entry = reinterpret_cast<Entry>(dlsym(module, "lv2_descriptor"));
-  if (entry == nullptr || entry(0) == nullptr) std::abort();
-  return *entry(0);
+  LoadedModule module(path);
+  const LV2_Descriptor* plugin = module.plugin(0);
+  if (plugin == nullptr) std::abort();
+  module.keep();
+  return *plugin;
 }
 
 inline const LV2_Descriptor& loaded_plugin()
@@ -52,9 +51,6 @@ struct PortBits {
   }
 };
 
-// The inline variant's audio output, an index tolvanic ignores.
-constexpr uint32_t HOSTED_OUTPUT_PORT = 5;
-
 class HostedMeter {
 public:
   explicit HostedMeter(double rate,
@@ -70,37 +66,32 @@ public:
   HostedMeter(const HostedMeter&) = delete;
   HostedMeter& operator=(const HostedMeter&) = delete;
 
-  // Connects every port to this object's buffers; allocates nothing.
+  // Connects the control ports to this object's values; allocates
+  // nothing.
   void connect()
   {
-    plugin_.connect_port(handle_, 1, &reset);
-    plugin_.connect_port(handle_, 2, &level);
-    plugin_.connect_port(handle_, 3, &peak);
-    plugin_.connect_port(handle_, 4, &rms);
+    plugin_.connect_port(handle_, PORT_RESET, &reset);
+    plugin_.connect_port(handle_, PORT_LEVEL, &level);
+    plugin_.connect_port(handle_, PORT_PEAK, &peak);
+    plugin_.connect_port(handle_, PORT_RMS, &rms);
   }
 
-  // With in_place, the audio output shares the input's buffer, which the
-  // plug-in must then leave as it is; otherwise it goes to `output`.
-  PortBits run(const float* samples, uint32_t count, bool in_place = false)
+  PortBits run(const float* samples, uint32_t count)
   {
     level = peak = rms = unwritten();
-    if (count > output.size()) std::abort();
-    float* const input = const_cast<float*>(samples);
-    plugin_.connect_port(handle_, 0, input);
-    plugin_.connect_port(
-      handle_, HOSTED_OUTPUT_PORT, in_place ? input : output.data());
+    plugin_.connect_port(handle_, PORT_INPUT, const_cast<float*>(samples));
     plugin_.run(handle_, count);
     return { bits_of(level), bits_of(peak), bits_of(rms) };
   }
 
   LV2_Handle handle() const { return handle_; }
   const LV2_Descriptor& plugin() const { return plugin_; }
+  uint32_t port_count() const { return METER_PORTS; }
 
   float reset = 0.0f;
   float level = 0.0f;
   float peak = 0.0f;
   float rms = 0.0f;
-  std::vector<float> output = std::vector<float>(4096);
 
 private:
   const LV2_Descriptor& plugin_;

@@ -5,8 +5,7 @@
 // read back against the dBFS scale (-60 dBFS at a bar's left end, +6 dBFS
 // at its right end); and how often run asks the host to draw it.
 #include "display_host.h"
-#include "hosted_meter.h"
-#include "hosted_stereo.h"
+#include "hosted_variant.h"
 
 #include <gtest/gtest.h>
 
@@ -79,21 +78,20 @@ const Signal LOUD = { "loud", 1.122f, 1.122f, "over", 1.0, "over" };
 const Signal QUIET = { "quiet", 0.5f, 0.05f, "safe", -6.02, "hot" };
 const Signal SILENT = { "silent", 0.0f, 0.0f, nullptr, 0.0, nullptr };
 
-// Runs each channel's signal through an instance in blocks of BLOCK.
-template<typename Run>
-void feed(Run run, const Signal& left, const Signal& right)
+// Runs each channel's signal through the instance in blocks of BLOCK.
+void feed(HostedVariant& meter, const Signal& left, const Signal& right)
 {
   const auto blocks = [](double seconds) {
     return static_cast<int>(seconds * RATE / BLOCK);
   };
-  for (int i = 0; i < blocks(0.1); ++i) {
-    run(std::vector<float>(BLOCK, left.burst),
-        std::vector<float>(BLOCK, right.burst));
-  }
-  for (int i = 0; i < blocks(3.0); ++i) {
-    run(std::vector<float>(BLOCK, left.steady),
-        std::vector<float>(BLOCK, right.steady));
-  }
+  const auto run = [&](float l, float r, int count) {
+    const std::vector<float> left_block(BLOCK, l), right_block(BLOCK, r);
+    for (int i = 0; i < count; ++i) {
+      meter.run(left_block.data(), right_block.data(), BLOCK, meter.sharing(0));
+    }
+  };
+  run(left.burst, right.burst, blocks(0.1));
+  run(left.steady, right.steady, blocks(3.0));
 }
 
 // A bar as the picture shows it: its top row, and the columns that are not
@@ -193,25 +191,11 @@ TEST(Display, PictureShowsLevelZoneAndPeakHoldOnTheScale)
     for (const Room& room : rooms) {
       SCOPED_TRACE(testing::Message() << c.channels.size() << " channel(s) in "
                                       << room.width << "x" << room.height);
-      HostedMeter mono(RATE, plugin);
-      HostedStereo stereo(RATE, plugin);
-      LV2_Handle handle = mono.handle();
-      if (c.channels.size() == 1) {
-        feed(
-          [&](const auto& left, const auto&) { mono.run(left.data(), BLOCK); },
-          c.channels[0],
-          c.channels[0]);
-      } else {
-        handle = stereo.handle();
-        feed(
-          [&](const auto& left, const auto& right) {
-            stereo.run(left.data(), right.data(), BLOCK, every_sharing()[0]);
-          },
-          c.channels[0],
-          c.channels[1]);
-      }
+      HostedVariant meter(RATE, plugin);
+      ASSERT_EQ(meter.ports().channels, c.channels.size());
+      feed(meter, c.channels.front(), c.channels.back());
       const DisplaySurface* surface =
-        display.render(handle, room.width, room.height);
+        display.render(meter.handle(), room.width, room.height);
       ASSERT_NE(surface, nullptr);
       EXPECT_EQ(surface->width, static_cast<int>(room.width));
       EXPECT_GT(surface->height, 0);
@@ -231,7 +215,7 @@ TEST(Display, AsksForAPictureOnlyWhenItChanges)
   const LV2_Descriptor& plugin = load_plugin(TOLVANIC_INLINE_MODULE);
   const DisplayInterface& display = *display_of(plugin);
   const QueueDrawFeature queue_draw;
-  HostedMeter meter(RATE, plugin, queue_draw.features());
+  HostedVariant meter(RATE, plugin, queue_draw.features());
   std::vector<float> tone(BLOCK * 3750); // 20 s of a 1 kHz tone at -6 dBFS
   for (size_t i = 0; i < tone.size(); ++i) {
     tone[i] = 0.5f * static_cast<float>(std::sin(
@@ -245,7 +229,8 @@ TEST(Display, AsksForAPictureOnlyWhenItChanges)
     const int before = queue_draw.calls();
     for (size_t block = 0; block < blocks; ++block) {
       const int asked = queue_draw.calls();
-      meter.run(samples + (move ? block * BLOCK : 0), BLOCK);
+      const float* block_samples = samples + (move ? block * BLOCK : 0);
+      meter.run(block_samples, block_samples, BLOCK, meter.sharing(block));
       if (queue_draw.calls() > asked) {
         EXPECT_NE(display.render(meter.handle(), 112, 200), nullptr);
         ++rendered;

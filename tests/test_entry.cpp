@@ -4,9 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cmath>
+#include <vector>
 
-TEST(Entry, OnlyIndexZeroYieldsTheDescriptor)
+TEST(Entry, OnlyIndexZeroYieldsTheDescriptorAndItMeters)
 {
   const LV2_Descriptor* first = lv2_descriptor(0);
   ASSERT_NE(first, nullptr);
@@ -14,10 +15,16 @@ TEST(Entry, OnlyIndexZeroYieldsTheDescriptor)
   EXPECT_STREQ(first->URI, METER_URI);
   EXPECT_EQ(first->activate, nullptr);
   EXPECT_EQ(first->deactivate, nullptr);
-  EXPECT_EQ(first->run, &meter_run);
   for (uint32_t index : { 1U, 2U, 255U, 0xFFFFFFFFU }) {
     EXPECT_EQ(lv2_descriptor(index), nullptr) << index;
   }
+
+  // Its operations are the meter's: a block of 0.5 reads 0.5.
+  TestMeter meter(48000.0, *first);
+  meter.run(constant(64, 0.5f));
+  EXPECT_EQ(meter.level, 0.5f);
+  EXPECT_EQ(meter.peak, 0.5f);
+  EXPECT_GT(meter.rms, 0.0f);
 }
 
 TEST(Entry, NoExtensionData)
@@ -31,7 +38,7 @@ TEST(Entry, NoExtensionData)
   }
 }
 
-TEST(Instance, StartsAtRateWithRoundedCoefficientAndZeroes)
+TEST(Instance, StartsFromZeroAtItsRateWithRoundedCoefficient)
 {
   // The coefficient is 9.72 / rate in double, rounded once to float. The
   // rates where a float division would round differently (50 kHz, 37.8
@@ -46,54 +53,69 @@ TEST(Instance, StartsAtRateWithRoundedCoefficientAndZeroes)
                         Case{ 37800.0, 0x1.0da242p-12f },
                         Case{ 100.0, 0x1.8e2196p-4f } }) {
     SCOPED_TRACE(c.rate);
-    TestMeter meter(c.rate);
-    Meter& m = meter.state();
-    EXPECT_EQ(m.rate, static_cast<float>(c.rate));
-
-    // Everything but the rate and the coefficient is zero.
-    Meter expected{};
-    expected.p_reset = &meter.reset;
-    expected.p_level = &meter.level;
-    expected.p_peak = &meter.peak;
-    expected.p_rms = &meter.rms;
-    expected.rate = m.rate;
-    expected.rms_coeff = m.rms_coeff;
-    EXPECT_EQ(std::memcmp(&m, &expected, sizeof m), 0);
+    // Every meter starts at 0, and what was last published at 0 dB: a
+    // first block of silence publishes 0 on all three ports.
+    TestMeter silent(c.rate);
+    silent.run(constant(64, 0.0f));
+    EXPECT_EQ(bits_of(silent.level), bits_of(0.0f));
+    EXPECT_EQ(bits_of(silent.peak), bits_of(0.0f));
+    EXPECT_EQ(bits_of(silent.rms), bits_of(0.0f));
 
     // One full-scale sample takes the mean square from 0 to the
-    // coefficient itself, and the RMS port shows its square root.
+    // coefficient itself, and the RMS port shows its square root; the
+    // level at 0 dB counts as published already.
+    TestMeter meter(c.rate);
     meter.run(constant(1, 1.0f));
     EXPECT_EQ(meter.rms, std::sqrt(c.rms_coeff));
+    EXPECT_FALSE(written(meter.level));
+    EXPECT_EQ(meter.peak, 1.0f);
+    // One second of silence at this rate takes the level down 15 dB.
+    meter.run(constant(static_cast<uint32_t>(c.rate), 0.0f));
+    EXPECT_EQ(meter.level, std::pow(10.0f, -0.75f));
   }
 }
 
-TEST(Instance, ConnectPortSetsExactlyTheMatchingPointer)
+TEST(Instance, ConnectPortRewiresExactlyTheMatchingPort)
 {
-  TestMeter meter(48000.0);
-  float buffers[6];
-  for (uint32_t port = 0; port <= 5; ++port) {
+  for (const uint32_t port :
+       { 0U, 1U, 2U, 3U, 4U, 5U, 6U, 255U, 0xFFFFFFFFU }) {
     SCOPED_TRACE(port);
-    Meter before;
-    std::memcpy(&before, &meter.state(), sizeof before);
-    meter_connect_port(meter.handle, port, &buffers[port]);
-    const void* fields[] = { before.p_input,
-                             before.p_reset,
-                             before.p_level,
-                             before.p_peak,
-                             before.p_rms };
-    if (port < 5) {
-      fields[port] = &buffers[port];
+    // The port is rewired to `spare` (samples of 0.75, or a pressed reset)
+    // between two blocks; `alike` is fed the same on its own ports. The
+    // second block shows a rewired reset by being quieter than the first
+    // (the peak hold falls to it), and writes all three readings else.
+    const bool output = port >= PORT_LEVEL && port <= PORT_RMS;
+    std::vector<float> spare(64, 0.75f);
+    const std::vector<float> first = constant(64, 0.5f);
+    std::vector<float> second =
+      constant(64, port == PORT_RESET ? 0.25f : 0.75f);
+    TestMeter meter(48000.0);
+    TestMeter alike(48000.0);
+    meter.run(first);
+    alike.run(first);
+    if (output) spare[0] = unwritten();
+    meter_connect_port(meter.handle, port, spare.data());
+    if (port != PORT_INPUT) {
+      meter_connect_port(meter.handle, PORT_INPUT, second.data());
     }
-    const Meter& after = meter.state();
-    const void* now[] = {
-      after.p_input, after.p_reset, after.p_level, after.p_peak, after.p_rms
-    };
-    for (int i = 0; i < 5; ++i) {
-      EXPECT_EQ(now[i], fields[i]) << "field " << i;
+    meter.level = meter.peak = meter.rms = unwritten();
+    meter_run(meter.handle, 64);
+    alike.reset = port == PORT_RESET ? spare[0] : 0.0f;
+    alike.run(second);
+
+    const float seen[] = { meter.level, meter.peak, meter.rms };
+    const float expected[] = { alike.level, alike.peak, alike.rms };
+    for (uint32_t reading = 0; reading < READINGS; ++reading) {
+      SCOPED_TRACE(reading);
+      if (PORT_LEVEL + reading == port) {
+        EXPECT_FALSE(written(seen[reading]));
+        EXPECT_EQ(bits_of(spare[0]), bits_of(expected[reading]));
+      } else {
+        EXPECT_EQ(bits_of(seen[reading]), bits_of(expected[reading]));
+      }
     }
-    // Port 5 and above touch nothing at all.
-    if (port >= 5) {
-      EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+    if (!output) {
+      EXPECT_EQ(spare, std::vector<float>(64, 0.75f)) << "read, not written";
     }
   }
 }

@@ -10,10 +10,6 @@
 #include <cmath>
 #include <vector>
 
-#ifndef TOLVANIC_URI
-#error "TOLVANIC_URI must name the plug-in"
-#endif
-
 namespace {
 
 class Lilv : public testing::Test {
@@ -26,17 +22,17 @@ protected:
     instance_ = lilv_plugin_instantiate(plugin_, 48000.0, nullptr);
     ASSERT_NE(instance_, nullptr);
     const char* symbols[] = { "in", "reset", "level", "peak", "rms" };
-    for (uint32_t i = 0; i < 5; ++i) {
+    for (uint32_t i = 0; i < METER_PORTS; ++i) {
       LilvNode* symbol = lilv_new_string(world_, symbols[i]);
       const LilvPort* port = lilv_plugin_get_port_by_symbol(plugin_, symbol);
       lilv_node_free(symbol);
       ASSERT_NE(port, nullptr) << symbols[i];
       EXPECT_EQ(lilv_port_get_index(plugin_, port), i) << symbols[i];
     }
-    float* controls[] = { &reset_, &level_, &peak_, &rms_ };
-    for (uint32_t i = 0; i < 4; ++i) {
-      lilv_instance_connect_port(instance_, i + 1, controls[i]);
-    }
+    lilv_instance_connect_port(instance_, PORT_RESET, &reset_);
+    lilv_instance_connect_port(instance_, PORT_LEVEL, &level_);
+    lilv_instance_connect_port(instance_, PORT_PEAK, &peak_);
+    lilv_instance_connect_port(instance_, PORT_RMS, &rms_);
     lilv_instance_activate(instance_);
   }
 
@@ -59,7 +55,7 @@ protected:
   }
 
   LilvWorld* world_ = lilv_world_new();
-  LilvNode* uri_ = lilv_new_uri(world_, TOLVANIC_URI);
+  LilvNode* uri_ = lilv_new_uri(world_, METER_URI);
   const LilvPlugin* plugin_ = nullptr;
   LilvInstance* instance_ = nullptr;
   float reset_ = 0.0f;
@@ -72,7 +68,7 @@ protected:
 
 TEST_F(Lilv, FindsFivePortsAndMetersAFullScaleSine)
 {
-  EXPECT_EQ(lilv_plugin_get_num_ports(plugin_), 5U);
+  EXPECT_EQ(lilv_plugin_get_num_ports(plugin_), METER_PORTS);
   // A new instance counts 0 dB as published, so a steady full-scale tone
   // never writes the level; the RMS rises from 0 and is written at once.
   bool level_written = false;

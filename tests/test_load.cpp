@@ -2,11 +2,10 @@
 // Loading the library sets FTZ and DAZ on the loading thread and leaves the
 // other MXCSR bits alone. This program does not link the plug-in: it loads
 // the built module the way a host does.
-#include <lv2/core/lv2.h>
+#include "loaded_module.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <valgrind/valgrind.h>
 #include <xmmintrin.h>
 
@@ -24,16 +23,11 @@ TEST(Load, ConstructorSetsFlushToZeroAndDenormalsAreZero)
   // "unchanged" is tested against a value that is not the default.
   const unsigned before = (_mm_getcsr() & ~0x8040U & ~0x6000U) | 0x6000U;
   _mm_setcsr(before);
-  void* module = dlopen(TOLVANIC_MODULE, RTLD_NOW | RTLD_LOCAL);
+  const LoadedModule module(TOLVANIC_MODULE);
   const unsigned after = _mm_getcsr();
   _mm_setcsr(before & ~0x6000U);
-  ASSERT_NE(module, nullptr) << dlerror();
+  ASSERT_TRUE(module.loaded()) << module.error();
   EXPECT_EQ(after, before | 0x8040U);
-
-  using Entry = const LV2_Descriptor* (*)(uint32_t);
-  auto entry = reinterpret_cast<Entry>(dlsym(module, "lv2_descriptor"));
-  ASSERT_NE(entry, nullptr);
-  EXPECT_NE(entry(0), nullptr);
-  EXPECT_EQ(entry(1), nullptr);
-  dlclose(module);
+  EXPECT_NE(module.plugin(0), nullptr);
+  EXPECT_EQ(module.plugin(1), nullptr);
 }

@@ -11,18 +11,20 @@
 #include <vector>
 
 struct TestMeter {
-  explicit TestMeter(double rate)
-    : handle(meter_descriptor.instantiate(&meter_descriptor, rate, "", nullptr))
+  explicit TestMeter(double rate,
+                     const LV2_Descriptor& descriptor = meter_descriptor)
+    : plugin(descriptor)
+    , handle(plugin.instantiate(&plugin, rate, "", nullptr))
   {
-    for (uint32_t port = 0; port < 5; ++port) {
-      meter_descriptor.connect_port(handle, port, nullptr);
+    for (uint32_t port = 0; port < METER_PORTS; ++port) {
+      plugin.connect_port(handle, port, nullptr);
     }
-    meter_descriptor.connect_port(handle, PORT_RESET, &reset);
-    meter_descriptor.connect_port(handle, PORT_LEVEL, &level);
-    meter_descriptor.connect_port(handle, PORT_PEAK, &peak);
-    meter_descriptor.connect_port(handle, PORT_RMS, &rms);
+    plugin.connect_port(handle, PORT_RESET, &reset);
+    plugin.connect_port(handle, PORT_LEVEL, &level);
+    plugin.connect_port(handle, PORT_PEAK, &peak);
+    plugin.connect_port(handle, PORT_RMS, &rms);
   }
-  ~TestMeter() { meter_descriptor.cleanup(handle); }
+  ~TestMeter() { plugin.cleanup(handle); }
   TestMeter(const TestMeter&) = delete;
   TestMeter& operator=(const TestMeter&) = delete;
 
@@ -31,15 +33,15 @@ struct TestMeter {
   void run(const float* samples, uint32_t count)
   {
     level = peak = rms = unwritten();
-    meter_descriptor.connect_port(
-      handle, PORT_INPUT, const_cast<float*>(samples));
-    meter_descriptor.run(handle, count);
+    plugin.connect_port(handle, PORT_INPUT, const_cast<float*>(samples));
+    plugin.run(handle, count);
   }
   void run(const std::vector<float>& block)
   {
     run(block.data(), static_cast<uint32_t>(block.size()));
   }
 
+  const LV2_Descriptor& plugin;
   LV2_Handle handle;
   float reset = 0.0f;
   float level = 0.0f;

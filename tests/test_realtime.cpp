@@ -5,8 +5,7 @@
 // which kills it on any system call but read, write and exit).
 #include "counting_alloc.h"
 #include "display_host.h"
-#include "hosted_meter.h"
-#include "hosted_stereo.h"
+#include "hosted_variant.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +13,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <type_traits>
 
 #include <linux/seccomp.h>
 #include <sys/prctl.h>
@@ -47,39 +47,28 @@ uint64_t fold(uint64_t hash, const PortBits& out)
   return hash;
 }
 
-// One block of tolvanic or the inline variant, whose audio output goes in
-// place and out of place by turns; an index neither plug-in has is
-// connected now and then.
-uint64_t run_block(HostedMeter& meter,
+// One block; an index the plug-in does not have is connected now and then.
+// A variant's audio ports go through every sharing of buffers by turns,
+// its right channel the same signal further on.
+template<typename Hosted>
+uint64_t run_block(Hosted& meter,
                    const float* samples,
                    uint32_t length,
                    size_t block,
                    uint64_t hash)
 {
-  if (block % 50 == 0) {
-    meter.connect();
-    meter.plugin().connect_port(meter.handle(), 9, &meter.reset);
-  }
-  return fold(hash, meter.run(samples, length, block % 2 == 1));
-}
-
-// One block of the stereo variant, its audio ports through every sharing of
-// buffers by turns; the right channel is the same signal further on.
-uint64_t run_block(HostedStereo& meter,
-                   const float* samples,
-                   uint32_t length,
-                   size_t block,
-                   uint64_t hash)
-{
-  const std::array<Sharing, SHARINGS> sharings = every_sharing();
   if (block % 50 == 0) {
     meter.connect();
     meter.plugin().connect_port(
-      meter.handle(), HostedStereo::PORTS, &meter.reset);
+      meter.handle(), meter.port_count(), &meter.reset);
   }
-  const StereoBits out =
-    meter.run(samples, samples + length, length, sharings[block % SHARINGS]);
-  return fold(fold(hash, out.left), out.right);
+  if constexpr (std::is_same_v<Hosted, HostedMeter>) {
+    return fold(hash, meter.run(samples, length));
+  } else {
+    const VariantBits out =
+      meter.run(samples, samples + length, length, meter.sharing(block));
+    return fold(fold(hash, out[0]), out[1]);
+  }
 }
 
 // Runs blocks of varied lengths and signals, toggling the reset control and
@@ -124,7 +113,7 @@ void expect_no_allocation_nor_lock(const LV2_Descriptor& plugin)
 class RealTime : public ::testing::TestWithParam<const char*> {
 protected:
   const LV2_Descriptor& plugin = load_plugin(GetParam());
-  const bool stereo = std::strcmp(GetParam(), TOLVANIC_STEREO_MODULE) == 0;
+  const bool variant = std::strcmp(GetParam(), TOLVANIC_MODULE) != 0;
 };
 
 std::string module_name(const ::testing::TestParamInfo<const char*>& module)
@@ -156,8 +145,8 @@ TEST_P(RealTime, CountersSeeTheModulesOwnAllocations)
 
 TEST_P(RealTime, ConnectAndRunNeverAllocateNorLock)
 {
-  if (stereo) {
-    expect_no_allocation_nor_lock<HostedStereo>(plugin);
+  if (variant) {
+    expect_no_allocation_nor_lock<HostedVariant>(plugin);
   } else {
     expect_no_allocation_nor_lock<HostedMeter>(plugin);
   }
@@ -232,8 +221,8 @@ void expect_runs_under_strict_seccomp(const LV2_Descriptor& plugin)
 
 TEST_P(RealTime, ThousandsOfBlocksRunUnderStrictSeccomp)
 {
-  if (stereo) {
-    expect_runs_under_strict_seccomp<HostedStereo>(plugin);
+  if (variant) {
+    expect_runs_under_strict_seccomp<HostedVariant>(plugin);
   } else {
     expect_runs_under_strict_seccomp<HostedMeter>(plugin);
   }

@@ -12,7 +12,7 @@ TEST(ZeroRate, LevelShowsEachBlocksPeakRmsReadsZeroPeakHoldWorks)
   struct Step {
     float amplitude;
     uint32_t length;
-    float level; // expected on port 2, or unwritten()
+    float level; // expected on the level port, or unwritten()
     float peak;
     float rms;
   };

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: ISC
-#include "display.h"
+#include "display/display.h"
+
+#include "display/scale.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -9,9 +11,9 @@ namespace {
 
 constexpr auto RELAXED = std::memory_order_relaxed;
 
-// Points the track at the columns `value` lights, and at the range of
-// values that light as many. For a mean square, `power` squares the range.
-void retrack(ColumnTrack& track, float value, int length, bool power) noexcept
+// Counts the columns `value` lights, and the range of values that light as
+// many. For a mean square, `power` squares the range.
+void count_lit(LitColumns& lit, float value, int length, bool power) noexcept
 {
   const float amplitude = power ? std::sqrt(value) : value;
   const int columns = lit_columns(length, amplitude_db(amplitude));
@@ -22,19 +24,20 @@ void retrack(ColumnTrack& track, float value, int length, bool power) noexcept
     low *= low;
     high *= high;
   }
-  track = { low, high, columns };
+  lit = { low, high, columns };
 }
 
-// True if `value` lights other columns than the track last saw. Within the
-// track's range, two comparisons; outside it, a logarithm.
-bool moved(ColumnTrack& track, float value, int length, bool power) noexcept
+// Counts again the columns `value` lights, if it has left the range of the
+// last count; true if they are other columns than before. Within the range,
+// two comparisons; outside it, a logarithm.
+bool recount_lit(LitColumns& lit, float value, int length, bool power) noexcept
 {
-  if (value >= track.low && value < track.high) {
+  if (value >= lit.low && value < lit.high) {
     return false;
   }
-  const int before = track.columns;
-  retrack(track, value, length, power);
-  return track.columns != before;
+  const int before = lit.columns;
+  count_lit(lit, value, length, power);
+  return lit.columns != before;
 }
 
 } // namespace
@@ -51,12 +54,13 @@ void display_init(MeterDisplay& display,
   }
 }
 
-void display_look(MeterDisplay& display, const Meter* const meters[]) noexcept
+void display_hand_over(MeterDisplay& display,
+                       const MeterReadings readings[]) noexcept
 {
   for (int c = 0; c < display.channels; ++c) {
-    display.shared[c].level.store(meters[c]->level, RELAXED);
-    display.shared[c].peak.store(meters[c]->peak, RELAXED);
-    display.shared[c].mean_square.store(meters[c]->mean_square, RELAXED);
+    display.shared[c].level.store(readings[c].level, RELAXED);
+    display.shared[c].peak.store(readings[c].peak, RELAXED);
+    display.shared[c].mean_square.store(readings[c].mean_square, RELAXED);
   }
   if (display.queue == nullptr) {
     return;
@@ -72,21 +76,21 @@ void display_look(MeterDisplay& display, const Meter* const meters[]) noexcept
     return;
   }
   bool changed = false;
-  if (length != display.tracked_length) {
-    // A new size: the next render paints what the tracks will now hold.
-    display.tracked_length = length;
+  if (length != display.lit_length) {
+    // A new size: the next render paints what is counted now.
+    display.lit_length = length;
     for (int c = 0; c < display.channels; ++c) {
-      retrack(display.level_track[c], meters[c]->level, length, false);
-      retrack(display.rms_track[c], meters[c]->mean_square, length, true);
+      count_lit(display.level_lit[c], readings[c].level, length, false);
+      count_lit(display.rms_lit[c], readings[c].mean_square, length, true);
     }
     changed = true;
   }
   for (int c = 0; c < display.channels; ++c) {
-    changed |= moved(display.level_track[c], meters[c]->level, length, false);
-    changed |=
-      moved(display.rms_track[c], meters[c]->mean_square, length, true);
-    if (meters[c]->peak != display.asked_peak[c]) {
-      display.asked_peak[c] = meters[c]->peak;
+    const MeterReadings& now = readings[c];
+    changed |= recount_lit(display.level_lit[c], now.level, length, false);
+    changed |= recount_lit(display.rms_lit[c], now.mean_square, length, true);
+    if (now.peak != display.asked_peak[c]) {
+      display.asked_peak[c] = now.peak;
       changed = true;
     }
   }

@@ -1,20 +1,62 @@
 // SPDX-License-Identifier: ISC
 // The meter's dBFS scale, its zones and its colours: one definition for
-// every picture of the meter, the window's and the mixer strip's.
+// every picture of the meter, the window's and the mixer strip's, each of
+// which only maps the scale onto its own pixels. Inline and free of any
+// library but libm, so that both modules compile it in.
 #ifndef TOLVANIC_DISPLAY_SCALE_H
 #define TOLVANIC_DISPLAY_SCALE_H
+
+#include <cmath>
 
 // The span of the scale in dBFS, from its low end to its high end.
 constexpr float SCALE_BOTTOM_DB = -60.0f;
 constexpr float SCALE_TOP_DB = 6.0f;
-// Readings from here up are hot; above 0 dBFS they are over.
+// Readings from here up are hot; above full scale they are over.
 constexpr float HOT_DB = -12.0f;
+constexpr float FULL_SCALE_DB = 0.0f;
 
 enum class Zone { safe, hot, over };
 
 constexpr Zone zone_of(float db)
 {
-  return db > 0.0f ? Zone::over : db >= HOT_DB ? Zone::hot : Zone::safe;
+  return db > FULL_SCALE_DB ? Zone::over
+         : db >= HOT_DB     ? Zone::hot
+                            : Zone::safe;
+}
+
+// The zones as they lie on the scale, from its low end up.
+struct ZoneSpan {
+  Zone zone;
+  float low_db;
+  float high_db;
+};
+constexpr ZoneSpan ZONE_SPANS[] = {
+  { Zone::safe, SCALE_BOTTOM_DB, HOT_DB },
+  { Zone::hot, HOT_DB, FULL_SCALE_DB },
+  { Zone::over, FULL_SCALE_DB, SCALE_TOP_DB },
+};
+
+// A linear amplitude in dBFS: -infinity for 0, a negative number or NaN.
+inline float amplitude_db(float amplitude)
+{
+  if (!(amplitude > 0.0f)) {
+    return -INFINITY;
+  }
+  return 20.0f * std::log10(amplitude);
+}
+
+// Where a dBFS value lies on the scale: 0 at its low end and below it (and
+// for -infinity and NaN), 1 at its high end and above it.
+inline double scale_fraction(float db)
+{
+  if (!(db > SCALE_BOTTOM_DB)) {
+    return 0.0;
+  }
+  if (db >= SCALE_TOP_DB) {
+    return 1.0;
+  }
+  return static_cast<double>(db - SCALE_BOTTOM_DB) /
+         static_cast<double>(SCALE_TOP_DB - SCALE_BOTTOM_DB);
 }
 
 // Colours, each channel from 0 to 1.

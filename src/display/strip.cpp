@@ -1,20 +1,21 @@
 // SPDX-License-Identifier: ISC
-#include "strip.h"
+#include "display/strip.h"
 
-#include "scale.h"
+#include "display/scale.h"
 
 #include <cmath>
 #include <cstring>
 
 namespace {
 
-// Sizes for a strip 112 pixels wide, Ardour's usual; other widths scale
-// them.
-constexpr double NOMINAL_WIDTH = 112.0;
-constexpr double PAD = 3.0;
-constexpr double BAR_HEIGHT = 10.0;
+// Sizes for a strip 112 pixels wide, Ardour's usual, which other widths
+// scale together.
+struct Sizes {
+  double width, pad, bar_height, mark_width;
+};
+constexpr Sizes NOMINAL = { 112.0, 3.0, 10.0, 2.0 };
+// Bars no higher than this, however wide the strip.
 constexpr int LARGEST_BAR_HEIGHT = 24;
-constexpr double MARK_WIDTH = 2.0;
 // Narrower than this, a bar cannot tell one reading from another.
 constexpr uint32_t NARROWEST = 16;
 // Wider than any mixer strip; keeps the pixels' size in bounds.
@@ -64,20 +65,17 @@ void fill_zones(const Canvas& canvas,
                 int height,
                 Shade shade)
 {
-  const int bounds[] = { 0,
-                         lit_columns(layout.bar_length, HOT_DB),
-                         lit_columns(layout.bar_length, 0.0f),
-                         layout.bar_length };
-  const Zone zones[] = { Zone::safe, Zone::hot, Zone::over };
-  for (int i = 0; i < 3; ++i) {
-    const int start = from > bounds[i] ? from : bounds[i];
-    const int end = to < bounds[i + 1] ? to : bounds[i + 1];
+  for (const ZoneSpan& span : ZONE_SPANS) {
+    const int low = lit_columns(layout.bar_length, span.low_db);
+    const int high = lit_columns(layout.bar_length, span.high_db);
+    const int start = from > low ? from : low;
+    const int end = to < high ? to : high;
     if (end > start) {
       canvas.fill(layout.bar_left + start,
                   top,
                   end - start,
                   height,
-                  pixel_of(shade(colour_of(zones[i]))));
+                  pixel_of(shade(colour_of(span.zone))));
     }
   }
 }
@@ -95,7 +93,7 @@ void paint_unlit(const Canvas& canvas, const StripLayout& layout, int top)
 // that a level past full scale shows its colour.
 void paint_full_scale(const Canvas& canvas, const StripLayout& layout)
 {
-  const int x = layout.bar_left + lit_columns(layout.bar_length, 0.0f);
+  const int x = layout.bar_left + lit_columns(layout.bar_length, FULL_SCALE_DB);
   for (int row = 0; row < layout.height; ++row) {
     unsigned char* at =
       canvas.pixels + static_cast<long>(row) * canvas.stride + 4L * x;
@@ -153,9 +151,9 @@ StripLayout strip_layout(uint32_t width, uint32_t max_height, int channels)
     return layout;
   }
   const uint32_t w = width > WIDEST ? WIDEST : width;
-  const double scale = w / NOMINAL_WIDTH;
-  const int pad = scaled(PAD, scale);
-  int bar_height = scaled(BAR_HEIGHT, scale);
+  const double scale = w / NOMINAL.width;
+  const int pad = scaled(NOMINAL.pad, scale);
+  int bar_height = scaled(NOMINAL.bar_height, scale);
   if (bar_height > LARGEST_BAR_HEIGHT) {
     bar_height = LARGEST_BAR_HEIGHT;
   }
@@ -179,29 +177,13 @@ StripLayout strip_layout(uint32_t width, uint32_t max_height, int channels)
   layout.bar_height = bar_height;
   layout.core_height = bar_height / 3 < 1 ? 1 : bar_height / 3;
   layout.core_top = (bar_height - layout.core_height) / 2;
-  layout.mark_width = scaled(MARK_WIDTH, scale);
+  layout.mark_width = scaled(NOMINAL.mark_width, scale);
   return layout;
-}
-
-float amplitude_db(float amplitude)
-{
-  if (!(amplitude > 0.0f)) {
-    return -INFINITY;
-  }
-  return 20.0f * std::log10(amplitude);
 }
 
 int lit_columns(int length, float db)
 {
-  if (!(db > SCALE_BOTTOM_DB)) {
-    return 0; // also -infinity and NaN
-  }
-  if (db >= SCALE_TOP_DB) {
-    return length;
-  }
-  const double span = static_cast<double>(SCALE_TOP_DB - SCALE_BOTTOM_DB);
-  const double from_bottom = static_cast<double>(db - SCALE_BOTTOM_DB);
-  const long columns = nearest(from_bottom / span * length);
+  const long columns = nearest(scale_fraction(db) * length);
   return columns > length ? length : static_cast<int>(columns);
 }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: ISC
 // The meter's picture in a mixer strip: one horizontal bar per channel on
-// the window's dBFS scale and in its zone colours, with the RMS as a
+// the window's dBFS scale and in its zone colours (scale.h), with the RMS as a
 // lighter core, the peak hold as a mark and 0 dBFS marked across. Small
 // functions of numbers, painting filled rectangles straight into 32-bit
 // pixels, so that they need neither cairo nor the C++ runtime.
@@ -33,9 +33,6 @@ struct StripLayout {
 // The picture of `channels` bars (1 or 2) in at most width by max_height
 // pixels: as wide as offered, its height from its width.
 StripLayout strip_layout(uint32_t width, uint32_t max_height, int channels);
-
-// A linear amplitude in dBFS: -infinity for 0, a negative number or NaN.
-float amplitude_db(float amplitude);
 
 // The columns a dBFS value lights on a bar `length` columns long, from the
 // scale's low end: 0 at or below it, all at or above its high end.

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: ISC
 // The inline module's entry point. It is a module of its own, so that
 // tolvanic.so keeps its one plug-in at index 0.
-#include "inline_meter.h"
+#include "inline/inline_meter.h"
 
 #include <lv2/core/lv2.h>
 

@@ -10,8 +10,8 @@
 #ifndef TOLVANIC_METER_BLOCK_H
 #define TOLVANIC_METER_BLOCK_H
 
-#include "../plugin/meter.h"
-#include "report.h"
+#include "meter/report.h"
+#include "plugin/meter.h"
 
 #include <cmath>
 #include <cstdint>

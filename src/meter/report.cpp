@@ -5,7 +5,7 @@
 // written when it has moved audibly (more than 0.2 dB) since it was last
 // written; in between the port keeps the host's last value. dB values are
 // computed for this decision only: the ports carry linear amplitudes.
-#include "report.h"
+#include "meter/report.h"
 
 #include <cmath>
 

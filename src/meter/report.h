@@ -3,7 +3,7 @@
 #ifndef TOLVANIC_METER_REPORT_H
 #define TOLVANIC_METER_REPORT_H
 
-#include "../plugin/meter.h"
+#include "plugin/meter.h"
 
 // Writes the level and the RMS level to their ports if each has moved by
 // more than 0.2 dB since it was last written, or 0 once on silence.

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: ISC
 // The meter's run operation: one pass over the block updates the falling-peak
 // level, the peak hold and the smoothed mean square, then publishes them.
-#include "../plugin/meter.h"
-#include "block.h"
+#include "meter/block.h"
+#include "plugin/meter.h"
 
 void meter_run(LV2_Handle instance, uint32_t sample_count) noexcept
 {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: ISC
 // The library's entry point and its one plug-in descriptor.
-#include "meter.h"
+#include "plugin/meter.h"
 
 #include <lv2/core/lv2.h>
 

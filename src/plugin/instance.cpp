@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: ISC
 // Creation, port wiring and destruction of meter instances.
-#include "meter.h"
+#include "plugin/meter.h"
 
 #include <cstdlib>
 

@@ -1,25 +1,15 @@
 // SPDX-License-Identifier: ISC
-// The tolvanic instance record, its port map and the LV2 descriptor
-// operations. Everything here except lv2_descriptor is internal to the
-// plug-in library (hidden visibility).
+// The tolvanic instance record, its port map (from ports.h) and the LV2
+// descriptor operations. Everything here except lv2_descriptor is internal
+// to the plug-in library (hidden visibility).
 #ifndef TOLVANIC_PLUGIN_METER_H
 #define TOLVANIC_PLUGIN_METER_H
+
+#include "plugin/ports.h"
 
 #include <lv2/core/lv2.h>
 
 #include <cstdint>
-
-// Hosts store this URI in their sessions: never change it.
-#define METER_URI "http://tolvanic.org/oss/lv2/tolvanic"
-
-// Port indices; they must match the bundle description.
-enum MeterPort : uint32_t {
-  PORT_INPUT = 0, // audio in, the one channel metered
-  PORT_RESET = 1, // control in, a rising edge above 0 clears the peak hold
-  PORT_LEVEL = 2, // control out, falling-peak level, linear
-  PORT_PEAK = 3,  // control out, peak hold since the last reset, linear
-  PORT_RMS = 4,   // control out, RMS level, linear
-};
 
 // One meter instance. The port pointers come first, in port-index order.
 // The record is allocated zero-filled, so every field that

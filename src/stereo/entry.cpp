@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: ISC
 // The stereo module's entry point. It is a module of its own, so that the
 // other two modules keep their one plug-in at index 0.
-#include "stereo_meter.h"
+#include "stereo/stereo_meter.h"
 
 #include <lv2/core/lv2.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "canvas.h"
+#include "ui/canvas.h"
 
 #include <X11/Xlibint.h>
 #include <X11/Xresource.h>

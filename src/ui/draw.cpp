@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "draw.h"
+#include "ui/draw.h"
 
 #include <cmath>
 #include <cstdio>
@@ -50,17 +50,14 @@ void fill_zones(cairo_t* cr,
                 double lighten,
                 double alpha)
 {
-  const float bounds[] = { SCALE_BOTTOM_DB, HOT_DB, 0.0f, SCALE_TOP_DB };
-  const Zone zones[] = { Zone::safe, Zone::hot, Zone::over };
-  for (int i = 0; i < 3; ++i) {
-    const float low = bounds[i];
-    const float high = db < bounds[i + 1] ? db : bounds[i + 1];
-    if (!(high > low)) {
+  for (const ZoneSpan& span : ZONE_SPANS) {
+    const float high = db < span.high_db ? db : span.high_db;
+    if (!(high > span.low_db)) {
       break;
     }
     const double top = y_from_db(bar, high);
-    set(cr, lighter(colour_of(zones[i]), lighten), alpha);
-    fill_rect(cr, x, top, width, y_from_db(bar, low) - top);
+    set(cr, lighter(colour_of(span.zone), lighten), alpha);
+    fill_rect(cr, x, top, width, y_from_db(bar, span.low_db) - top);
   }
 }
 
@@ -70,11 +67,11 @@ void draw_readout(cairo_t* cr,
                   float peak,
                   bool pressed)
 {
-  const float db = db_from_amplitude(peak);
+  const float db = amplitude_db(peak);
   rounded_rect(cr, r, 4.0 * layout.scale);
   set(cr, pressed ? PANEL_PRESSED : PANEL);
   cairo_fill_preserve(cr);
-  set(cr, db > 0.0f ? OVER : MARK);
+  set(cr, db > FULL_SCALE_DB ? OVER : MARK);
   cairo_set_line_width(cr, layout.scale);
   cairo_stroke(cr);
 
@@ -107,7 +104,7 @@ void draw_scale(cairo_t* cr, const Layout& layout)
   cairo_set_font_size(cr, layout.label_size);
   for (size_t i = 0; i < MARK_COUNT; ++i) {
     const double y = std::round(y_from_db(bar, MARKS_DB[i])) + 0.5;
-    set(cr, MARKS_DB[i] == 0.0f ? FULL_SCALE : MARK);
+    set(cr, MARKS_DB[i] == FULL_SCALE_DB ? FULL_SCALE : MARK);
     cairo_move_to(cr, tick_start, y);
     cairo_line_to(cr, bar.x - layout.scale, y);
     cairo_set_line_width(cr, 1.0);
@@ -122,7 +119,7 @@ void draw_scale(cairo_t* cr, const Layout& layout)
                   static_cast<double>(MARKS_DB[i]));
     cairo_text_extents_t extents;
     cairo_text_extents(cr, text, &extents);
-    set(cr, MARKS_DB[i] == 0.0f ? FULL_SCALE : TEXT);
+    set(cr, MARKS_DB[i] == FULL_SCALE_DB ? FULL_SCALE : TEXT);
     cairo_move_to(cr,
                   layout.label_right - extents.width - extents.x_bearing,
                   y - extents.height / 2.0 - extents.y_bearing);
@@ -138,21 +135,11 @@ void draw_bar(cairo_t* cr,
   // The unlit meter shows its zones dimly; the level lights them, the RMS
   // is a lighter core inside it, the peak hold a line across.
   fill_zones(cr, bar, bar.x, bar.width, SCALE_TOP_DB, 0.0, UNLIT_ALPHA);
-  fill_zones(cr,
-             bar,
-             bar.x,
-             bar.width,
-             db_from_amplitude(readings.level),
-             0.0,
-             LEVEL_ALPHA);
+  fill_zones(
+    cr, bar, bar.x, bar.width, amplitude_db(readings.level), 0.0, LEVEL_ALPHA);
   const double core = bar.width / 3.0;
-  fill_zones(cr,
-             bar,
-             bar.x + core,
-             core,
-             db_from_amplitude(readings.rms),
-             RMS_LIGHTEN,
-             1.0);
+  fill_zones(
+    cr, bar, bar.x + core, core, amplitude_db(readings.rms), RMS_LIGHTEN, 1.0);
 
   // Gaps every few pixels give the bar the look of a segmented meter.
   const double step = 3.0 * layout.scale;
@@ -161,11 +148,11 @@ void draw_bar(cairo_t* cr,
     fill_rect(cr, bar.x, std::round(y), bar.width, 1.0);
   }
 
-  const double full_scale = std::round(y_from_db(bar, 0.0f));
+  const double full_scale = std::round(y_from_db(bar, FULL_SCALE_DB));
   set(cr, FULL_SCALE, FULL_SCALE_ALPHA);
   fill_rect(cr, bar.x, full_scale, bar.width, 1.0);
 
-  const float peak_db = db_from_amplitude(readings.peak);
+  const float peak_db = amplitude_db(readings.peak);
   if (peak_db > SCALE_BOTTOM_DB) {
     const double thickness = std::round(2.0 * layout.scale);
     set(cr, lighter(colour_of(zone_of(peak_db)), PEAK_LIGHTEN));

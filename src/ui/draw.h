@@ -3,7 +3,7 @@
 #ifndef TOLVANIC_UI_DRAW_H
 #define TOLVANIC_UI_DRAW_H
 
-#include "geometry.h"
+#include "ui/geometry.h"
 
 #include <cairo.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "geometry.h"
+#include "ui/geometry.h"
 
 #include <cmath>
 #include <cstdio>
@@ -112,25 +112,9 @@ int readout_at(const Layout& layout, double x, double y)
   return -1;
 }
 
-float db_from_amplitude(float amplitude)
-{
-  if (!(amplitude > 0.0f)) {
-    return -INFINITY;
-  }
-  return 20.0f * std::log10(amplitude);
-}
-
 double y_from_db(const Rect& bar, float db)
 {
-  if (!(db > SCALE_BOTTOM_DB)) {
-    return bar.y + bar.height; // also -infinity and NaN
-  }
-  if (db > SCALE_TOP_DB) {
-    return bar.y;
-  }
-  const double below_top = static_cast<double>(SCALE_TOP_DB - db);
-  return bar.y + bar.height * below_top /
-                   static_cast<double>(SCALE_TOP_DB - SCALE_BOTTOM_DB);
+  return bar.y + bar.height * (1.0 - scale_fraction(db));
 }
 
 bool contains(const Rect& rect, double x, double y)
@@ -155,7 +139,7 @@ void label_marks(const Layout& layout, bool labelled[MARK_COUNT])
 PeakText format_peak(float peak)
 {
   PeakText formatted{};
-  const float db = db_from_amplitude(peak);
+  const float db = amplitude_db(peak);
   if (!(db > SILENCE_DB)) {
     std::snprintf(formatted.text, sizeof formatted.text, "-inf");
     return formatted;

@@ -7,7 +7,7 @@
 
 // The scale's span, its zones and its colours are the mixer-strip
 // picture's too.
-#include "../display/scale.h"
+#include "display/scale.h"
 
 #include <cstddef>
 
@@ -59,9 +59,6 @@ Layout layout_for(int width, int height, double scale, int channels);
 
 // The channel whose peak hold readout holds the point, or -1.
 int readout_at(const Layout& layout, double x, double y);
-
-// A linear amplitude in dBFS: -infinity for 0, a negative number or NaN.
-float db_from_amplitude(float amplitude);
 
 // The height of a dBFS value on the bar, clamped to the bar.
 double y_from_db(const Rect& bar, float db);

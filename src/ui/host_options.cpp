@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "host_options.h"
+#include "ui/host_options.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>

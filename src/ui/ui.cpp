@@ -7,12 +7,11 @@
 // ports: port_event stores a value and marks the view stale, idle handles
 // the window's events and draws when something is stale. Everything runs
 // on the host's UI thread; there are no threads or timers of its own.
-#include "canvas.h"
-#include "draw.h"
-#include "geometry.h"
-#include "host_options.h"
-#include "plugin/meter.h"
-#include "stereo/stereo_meter.h"
+#include "plugin/ports.h"
+#include "ui/canvas.h"
+#include "ui/draw.h"
+#include "ui/geometry.h"
+#include "ui/host_options.h"
 
 #include <lv2/core/lv2.h>
 #include <lv2/ui/ui.h>
@@ -21,8 +20,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-
-#define METER_UI_URI METER_URI "#ui"
 
 namespace {
 

@@ -6,18 +6,15 @@
 -- Usage: ardour7-lua ardour_session.lua SESSION_FOLDER
 local folder = assert(arg and arg[1], "usage: ardour_session.lua FOLDER")
 local here = debug.getinfo(1, "S").source:match("^@(.*/)") or "./"
-local common = dofile(here .. "ardour_common.lua")
+local common = dofile(here .. "../../scripts/ardour-common.lua")
 local check, near, wait = common.check, common.near, common.wait
 local within_step_of_half, DC_DB = common.within_step_of_half, common.DC_DB
-local URI = "http://tolvanic.org/oss/lv2/tolvanic"
-local INLINE_URI = URI .. "#inline"
+local URI, INLINE_URI = common.URI, common.INLINE_URI
 
-common.start_dummy_engine()
+check(common.start_dummy_engine(common.DC_DEVICE),
+      "the dummy engine runs at 48 kHz in blocks of 256")
 
-local scanned = {}
-for info in ARDOUR.LuaAPI.list_plugins():iter() do
-  scanned[info.unique_id] = info
-end
+local scanned = common.scanned_plugins()
 for _, uri in ipairs({ URI, INLINE_URI }) do
   local info = scanned[uri]
   check(info ~= nil and info.category == "Analyser Plugin" and
@@ -53,11 +50,8 @@ local function reading(processor, n)
   return ARDOUR.LuaAPI.get_processor_param(processor, n, false)
 end
 local function insert(track, uri)
-  local processor = ARDOUR.LuaAPI.new_plugin(session, uri,
-                                             ARDOUR.PluginType.LV2, "")
-  check(not processor:isnil() and
-        track:add_processor_by_index(processor, 0, nil, true) == 0,
-        "inserted " .. uri)
+  local processor, inserted = common.insert_plugin(session, track, uri)
+  check(inserted, "inserted " .. uri)
   return processor
 end
 

@@ -9,20 +9,18 @@
 -- Usage: ardour7-lua ardour_stereo.lua SESSION_FOLDER
 local folder = assert(arg and arg[1], "usage: ardour_stereo.lua FOLDER")
 local here = debug.getinfo(1, "S").source:match("^@(.*/)") or "./"
-local common = dofile(here .. "ardour_common.lua")
+local common = dofile(here .. "../../scripts/ardour-common.lua")
 local check, near, wait = common.check, common.near, common.wait
 local within_step_of_half, DC_DB = common.within_step_of_half, common.DC_DB
 -- Each line reaches the log at once, whatever happens after it.
 io.stdout:setvbuf("line")
-local URI = "http://tolvanic.org/oss/lv2/tolvanic#stereo"
+local URI = common.STEREO_URI
 local SIDES = { "L", "R" }
 
-common.start_dummy_engine()
+check(common.start_dummy_engine(common.DC_DEVICE),
+      "the dummy engine runs at 48 kHz in blocks of 256")
 
-local info = nil
-for each in ARDOUR.LuaAPI.list_plugins():iter() do
-  if each.unique_id == URI then info = each end
-end
+local info = common.scanned_plugins()[URI]
 check(info ~= nil and info.name == "tolvanic stereo" and
       info.category == "Analyser Plugin" and info.n_inputs:n_audio() == 2 and
       info.n_outputs:n_audio() == 2,
@@ -93,11 +91,8 @@ end
 -- its channels do not match: one instance here, two inputs and two outputs.
 local function insert(route, where)
   local before = meters(route)
-  local processor = ARDOUR.LuaAPI.new_plugin(session, URI,
-                                             ARDOUR.PluginType.LV2, "")
-  check(not processor:isnil() and
-        route:add_processor_by_index(processor, 0, nil, true) == 0,
-        "inserted on the " .. where)
+  local processor, inserted = common.insert_plugin(session, route, URI)
+  check(inserted, "inserted on the " .. where)
   wait(1)
   local after = meters(route)
   print(string.format("seen: %s meter %s before, %s after", where,

@@ -48,18 +48,17 @@ struct Shape {
   uint32_t ports;
 };
 
-constexpr Shape TOLVANIC = { 1,          { PORT_INPUT }, {}, false,
-                             PORT_RESET, PORT_LEVEL,     5 };
-constexpr Shape INLINE = { 1,    { PORT_INPUT }, { PORT_OUTPUT },
-                           true, PORT_RESET,     PORT_LEVEL,
-                           6 };
+constexpr Shape TOLVANIC = { 1,          { PORT_INPUT }, {},         false,
+                             PORT_RESET, PORT_LEVEL,     METER_PORTS };
+constexpr Shape INLINE = { 1,          { PORT_INPUT }, { PORT_OUTPUT },   true,
+                           PORT_RESET, PORT_LEVEL,     INLINE_METER_PORTS };
 constexpr Shape STEREO = { 2,
                            { STEREO_IN_L, STEREO_IN_R },
                            { STEREO_OUT_L, STEREO_OUT_R },
                            true,
                            STEREO_RESET,
                            STEREO_LEVEL_L,
-                           11 };
+                           STEREO_METER_PORTS };
 
 [[noreturn]] void fail(const char* what, uint32_t detail = 0)
 {

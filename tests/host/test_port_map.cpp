@@ -3,6 +3,8 @@
 // port map, the plug-in data hosts rely on, and lilv's own verdict. The
 // inline variant has tolvanic's five ports, then its audio output; the
 // stereo variant two channels of them, its audio ports in stereo groups.
+#include "plugin/ports.h"
+
 #include <lilv/lilv.h>
 
 #include <gtest/gtest.h>
@@ -10,10 +12,6 @@
 #include <ostream>
 #include <string>
 #include <vector>
-
-#ifndef TOLVANIC_URI
-#error "TOLVANIC_URI must name the plug-in"
-#endif
 
 namespace {
 
@@ -53,9 +51,9 @@ void PrintTo(const Variant& variant, std::ostream* out)
 }
 
 const Variant VARIANTS[] = {
-  { TOLVANIC_URI, "tolvanic", 5, &MONO_PORTS },
-  { TOLVANIC_URI "#inline", "tolvanic inline", 6, &MONO_PORTS },
-  { TOLVANIC_URI "#stereo", "tolvanic stereo", 11, &STEREO_PORTS },
+  { METER_URI, "tolvanic", METER_PORTS, &MONO_PORTS },
+  { INLINE_METER_URI, "tolvanic inline", INLINE_METER_PORTS, &MONO_PORTS },
+  { STEREO_METER_URI, "tolvanic stereo", STEREO_METER_PORTS, &STEREO_PORTS },
 };
 
 class PortMap : public ::testing::TestWithParam<Variant> {
@@ -186,39 +184,6 @@ TEST_P(PortMap, DeclaresWhatHostsLookFor)
 
 } // namespace
 
-// The variant's shared ports read exactly as tolvanic's do.
-TEST(PortMapVariants, InlineSharesTolvanicsControlRangesAndNames)
-{
-  LilvWorld* world = lilv_world_new();
-  lilv_world_load_all(world);
-  const LilvPlugins* all = lilv_world_get_all_plugins(world);
-  const LilvPlugin* plugins[2];
-  for (int v = 0; v < 2; ++v) {
-    LilvNode* uri = lilv_new_uri(world, VARIANTS[v].uri);
-    plugins[v] = lilv_plugins_get_by_uri(all, uri);
-    lilv_node_free(uri);
-    ASSERT_NE(plugins[v], nullptr) << VARIANTS[v].uri;
-  }
-  for (uint32_t i = 0; i < 5; ++i) {
-    SCOPED_TRACE(i);
-    std::string seen[2];
-    for (int v = 0; v < 2; ++v) {
-      const LilvPort* port = lilv_plugin_get_port_by_index(plugins[v], i);
-      LilvNode* name = lilv_port_get_name(plugins[v], port);
-      LilvNode *def = nullptr, *min = nullptr, *max = nullptr;
-      lilv_port_get_range(plugins[v], port, &def, &min, &max);
-      seen[v] = std::string(lilv_node_as_string(name));
-      for (LilvNode* bound : { def, min, max }) {
-        seen[v] += " " + std::string(bound ? lilv_node_as_string(bound) : "-");
-        lilv_node_free(bound);
-      }
-      lilv_node_free(name);
-    }
-    EXPECT_EQ(seen[1], seen[0]);
-  }
-  lilv_world_free(world);
-}
-
 namespace {
 
 // What a host shows of a port: its name, and its default, minimum, maximum
@@ -226,7 +191,16 @@ namespace {
 struct Shown {
   std::string name;
   std::string range;
+  bool operator==(const Shown& other) const
+  {
+    return name == other.name && range == other.range;
+  }
 };
+
+void PrintTo(const Shown& shown, std::ostream* out)
+{
+  *out << shown.name << shown.range;
+}
 
 Shown shown(LilvWorld* world, const LilvPlugin* plugin, uint32_t index)
 {
@@ -277,34 +251,40 @@ bool is_a(LilvWorld* world, const std::string& subject, const char* type)
 
 } // namespace
 
-// Each channel's readings are declared as tolvanic's are, named after the
-// channel, so that hosts show them alike, and the one reset is tolvanic's.
-// The audio ports form a stereo input group and a stereo output group,
-// each port designated left or right.
-TEST(PortMapVariants, StereoDeclaresTolvanicsReadingsPerChannelInStereoGroups)
+// The variants' shared ports read exactly as tolvanic's do: the inline
+// variant's are tolvanic's own, the stereo variant's readings are
+// tolvanic's per channel, named after the channel, and its one reset is
+// tolvanic's. The stereo variant's audio ports form a stereo input group
+// and a stereo output group, each port designated left or right.
+TEST(PortMapVariants, ShareTolvanicsPortsAndTheStereoGroupsItsAudio)
 {
   LilvWorld* world = lilv_world_new();
   lilv_world_load_all(world);
   const LilvPlugins* all = lilv_world_get_all_plugins(world);
-  const LilvPlugin* plugins[2];
-  for (const int v : { 0, 2 }) {
+  const LilvPlugin* plugins[3];
+  for (int v = 0; v < 3; ++v) {
     LilvNode* uri = lilv_new_uri(world, VARIANTS[v].uri);
-    plugins[v / 2] = lilv_plugins_get_by_uri(all, uri);
+    plugins[v] = lilv_plugins_get_by_uri(all, uri);
     lilv_node_free(uri);
-    ASSERT_NE(plugins[v / 2], nullptr) << VARIANTS[v].uri;
+    ASSERT_NE(plugins[v], nullptr) << VARIANTS[v].uri;
   }
   const LilvPlugin* mono = plugins[0];
-  const LilvPlugin* stereo = plugins[1];
+  const LilvPlugin* inline_meter = plugins[1];
+  const LilvPlugin* stereo = plugins[2];
 
-  EXPECT_EQ(shown(world, stereo, 2).name, shown(world, mono, 1).name);
-  EXPECT_EQ(shown(world, stereo, 2).range, shown(world, mono, 1).range);
-  for (uint32_t reading = 0; reading < 3; ++reading) {
-    const Shown expected = shown(world, mono, 2 + reading);
+  for (uint32_t port = 0; port < METER_PORTS; ++port) {
+    SCOPED_TRACE(port);
+    EXPECT_EQ(shown(world, inline_meter, port), shown(world, mono, port));
+  }
+  EXPECT_EQ(shown(world, stereo, STEREO_RESET), shown(world, mono, PORT_RESET));
+  constexpr InsertPorts STEREO{ 2 };
+  for (const Reading reading : { READING_LEVEL, READING_PEAK, READING_RMS }) {
+    const Shown expected = shown(world, mono, PORT_LEVEL + uint32_t{ reading });
     for (const uint32_t channel : { 0u, 1u }) {
-      SCOPED_TRACE(expected.name + (channel == 0 ? " L" : " R"));
-      const Shown seen = shown(world, stereo, 3 + 3 * channel + reading);
-      EXPECT_EQ(seen.name, expected.name + (channel == 0 ? " L" : " R"));
-      EXPECT_EQ(seen.range, expected.range);
+      const std::string name = expected.name + (channel == 0 ? " L" : " R");
+      SCOPED_TRACE(name);
+      EXPECT_EQ(shown(world, stereo, STEREO.reading(channel, reading)),
+                (Shown{ name, expected.range }));
     }
   }
 
@@ -314,14 +294,14 @@ TEST(PortMapVariants, StereoDeclaresTolvanicsReadingsPerChannelInStereoGroups)
     const char* group;
     const char* designation;
   } grouped[] = {
-    { 0, "stereo_in", "left" },
-    { 1, "stereo_in", "right" },
-    { 9, "stereo_out", "left" },
-    { 10, "stereo_out", "right" },
+    { STEREO_IN_L, "stereo_in", "left" },
+    { STEREO_IN_R, "stereo_in", "right" },
+    { STEREO_OUT_L, "stereo_out", "left" },
+    { STEREO_OUT_R, "stereo_out", "right" },
   };
   for (const auto& port : grouped) {
     SCOPED_TRACE(port.index);
-    const std::string group = std::string(TOLVANIC_URI "#") + port.group;
+    const std::string group = std::string(METER_URI "#") + port.group;
     EXPECT_EQ(port_value(world, stereo, port.index, (PG + "group").c_str()),
               group);
     EXPECT_EQ(
@@ -329,12 +309,11 @@ TEST(PortMapVariants, StereoDeclaresTolvanicsReadingsPerChannelInStereoGroups)
         world, stereo, port.index, "http://lv2plug.in/ns/lv2core#designation"),
       PG + port.designation);
     EXPECT_TRUE(is_a(world, group, (PG + "StereoGroup").c_str()));
-    EXPECT_TRUE(
-      is_a(world,
-           group,
-           (PG + (port.index < 9 ? "InputGroup" : "OutputGroup")).c_str()));
+    const bool input = port.index < STEREO_OUT_L;
+    EXPECT_TRUE(is_a(
+      world, group, (PG + (input ? "InputGroup" : "OutputGroup")).c_str()));
   }
-  for (uint32_t index = 2; index < 9; ++index) {
+  for (uint32_t index = STEREO_RESET; index < STEREO_OUT_L; ++index) {
     EXPECT_EQ(port_value(world, stereo, index, (PG + "group").c_str()), "-");
   }
   lilv_world_free(world);

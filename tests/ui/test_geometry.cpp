@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: ISC
 // How readings map onto the UI's bar and readout, as tables.
-#include "geometry.h"
+#include "ui/geometry.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ TEST(UiGeometry, DecibelsMapOntoTheBarFromBottomToTop)
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.amplitude);
-    EXPECT_NEAR(y_from_db(bar, db_from_amplitude(c.amplitude)), c.y, 0.01);
+    EXPECT_NEAR(y_from_db(bar, amplitude_db(c.amplitude)), c.y, 0.01);
   }
 }
 
@@ -72,7 +72,7 @@ TEST(UiGeometry, ZonesAndReadoutText)
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.peak);
-    EXPECT_EQ(zone_of(db_from_amplitude(c.peak)), c.zone);
+    EXPECT_EQ(zone_of(amplitude_db(c.peak)), c.zone);
     EXPECT_EQ(std::string(format_peak(c.peak).text), c.text);
   }
 }

@@ -2,7 +2,9 @@
 // The UI module in a host of the test's own on a private X server (run it
 // through with_xvfb.sh), loaded with dlopen as suil loads it. Links none of
 // the module's code but its layout, to know where to click.
-#include "geometry.h"
+#include "loaded_module.h"
+#include "plugin/ports.h"
+#include "ui/geometry.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
@@ -25,7 +27,6 @@
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
-#include <dlfcn.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -89,90 +90,47 @@ int open_fds()
 }
 
 // Where a synthetic press lands: on the first readout, on it with the
-// right mouse button, on the first bar, or on the second channel's readout.
-enum class Click { none, readout, readout_right, bar, second_readout };
+// right mouse button, on the last channel's bar, or on the second
+// channel's readout.
+enum Click { NO_CLICK, READOUT, BUTTON_3, ON_BAR, READOUT_R };
 
 // One session of the UI: opened with the host's options and the display's
 // resolution, clicked, perhaps losing its parent window before cleanup.
 struct Session {
   const char* name;
-  float scale;         // ui:scaleFactor; 0: not passed
-  const char* dpi;     // the display's Xft.dpi; null: not set
-  int32_t block;       // the host's nominal block length, at 48 kHz
-  Click click;         // where a synthetic press lands
-  bool orphaned;       // the parent window is destroyed before cleanup
-  Size size;           // the size the UI asks for
-  double hold_ms;      // the reset held up at least this long; 0: no writes;
-                       // -1: closed while it is held, which lowers it
-  bool stereo = false; // the UI of the stereo variant
+  uint32_t channels; // 2: the UI of the stereo variant
+  float scale;       // ui:scaleFactor; 0: not passed
+  const char* dpi;   // the display's Xft.dpi; empty: not set
+  int32_t block;     // the host's nominal block length, at 48 kHz
+  Click click;       // where a synthetic press lands
+  bool orphaned;     // the parent window is destroyed before cleanup
+  Size size;         // the size the UI asks for
+  double hold_ms;    // the reset held up at least this long; 0: no writes;
+                     // -1: closed while it is held, which lowers it
 };
 
+// clang-format off
 const Session SESSIONS[] = {
-  { "plain", 0, nullptr, 256, Click::none, false, { 96, 300 }, 0 },
-  { "readout click", 0, nullptr, 256, Click::readout, false, { 96, 300 }, 150 },
-  { "long blocks", 0, nullptr, 8192, Click::readout, false, { 96, 300 }, 341 },
-  { "closed while held",
-    0,
-    nullptr,
-    8192,
-    Click::readout,
-    false,
-    { 96, 300 },
-    -1 },
-  { "right click",
-    0,
-    nullptr,
-    256,
-    Click::readout_right,
-    false,
-    { 96, 300 },
-    0 },
-  { "click on the bar", 0, nullptr, 256, Click::bar, false, { 96, 300 }, 0 },
-  { "scale 2", 2, nullptr, 256, Click::none, false, { 192, 600 }, 0 },
-  { "192 dpi", 0, "192", 256, Click::none, false, { 192, 600 }, 0 },
-  { "host scale wins", 1.5f, "192", 256, Click::none, false, { 144, 450 }, 0 },
-  { "72 dpi", 0, "72", 256, Click::none, false, { 96, 300 }, 0 }, // not below 1
-  { "dpi not a number", 0, "nan", 256, Click::none, false, { 96, 300 }, 0 },
-  { "dpi a word", 0, "high", 256, Click::none, false, { 96, 300 }, 0 },
-  { "orphaned", 0, nullptr, 256, Click::readout, true, { 96, 300 }, 150 },
-  { "stereo", 0, nullptr, 256, Click::none, false, { 148, 300 }, 0, true },
-  { "stereo, left readout",
-    0,
-    nullptr,
-    256,
-    Click::readout,
-    false,
-    { 148, 300 },
-    150,
-    true },
-  { "stereo, right readout",
-    0,
-    nullptr,
-    256,
-    Click::second_readout,
-    false,
-    { 148, 300 },
-    150,
-    true },
-  { "stereo, right bar",
-    0,
-    nullptr,
-    256,
-    Click::bar,
-    false,
-    { 148, 300 },
-    0,
-    true },
-  { "stereo at 192 dpi",
-    0,
-    "192",
-    256,
-    Click::none,
-    false,
-    { 296, 600 },
-    0,
-    true },
+  { "plain",             1, 0,   "",     256,  NO_CLICK,  0, {96, 300},  0 },
+  { "readout click",     1, 0,   "",     256,  READOUT,   0, {96, 300},  150 },
+  { "long blocks",       1, 0,   "",     8192, READOUT,   0, {96, 300},  341 },
+  { "closed while held", 1, 0,   "",     8192, READOUT,   0, {96, 300},  -1 },
+  { "right click",       1, 0,   "",     256,  BUTTON_3,  0, {96, 300},  0 },
+  { "click on the bar",  1, 0,   "",     256,  ON_BAR,    0, {96, 300},  0 },
+  { "scale 2",           1, 2,   "",     256,  NO_CLICK,  0, {192, 600}, 0 },
+  { "192 dpi",           1, 0,   "192",  256,  NO_CLICK,  0, {192, 600}, 0 },
+  { "host scale wins",   1, 1.5, "192",  256,  NO_CLICK,  0, {144, 450}, 0 },
+  { "72 dpi",            1, 0,   "72",   256,  NO_CLICK,  0, {96, 300},  0 },
+  { "dpi not a number",  1, 0,   "nan",  256,  NO_CLICK,  0, {96, 300},  0 },
+  { "dpi a word",        1, 0,   "high", 256,  NO_CLICK,  0, {96, 300},  0 },
+  { "orphaned",          1, 0,   "",     256,  READOUT,   1, {96, 300},  150 },
+  { "stereo",            2, 0,   "",     256,  NO_CLICK,  0, {148, 300}, 0 },
+  { "stereo, L readout", 2, 0,   "",     256,  READOUT,   0, {148, 300}, 150 },
+  { "stereo, R readout", 2, 0,   "",     256,  READOUT_R, 0, {148, 300}, 150 },
+  { "stereo, R bar",     2, 0,   "",     256,  ON_BAR,    0, {148, 300}, 0 },
+  { "stereo at 192 dpi", 2, 0,   "192",  256,  NO_CLICK,  0, {296, 600}, 0 },
 };
+// clang-format on
 
 std::vector<std::string> logged; // the host's log: type, then message
 int log_printf(LV2_Log_Handle, LV2_URID type, const char* format, ...)
@@ -190,39 +148,69 @@ int log_vprintf(LV2_Log_Handle, LV2_URID, const char*, va_list)
   return 0;
 }
 
+// The UI's module, loaded as suil loads it, and the features a host passes
+// the UI: the URID map always; its log, a parent window (with a resize
+// request it records) and options when given.
+struct UiHost {
+  const LoadedModule module{ TOLVANIC_UI_MODULE };
+  const LV2UI_Descriptor* ui =
+    module.entry<LV2UI_Descriptor>("lv2ui_descriptor", 0);
+  LV2_URID_Map map{ nullptr, map_uri };
+  LV2_Log_Log log{ nullptr, log_printf, log_vprintf };
+  LV2UI_Resize resize{ nullptr, record_size };
+  LV2_Feature features[6] = {};
+  const LV2_Feature* list[7] = {};
+
+  const LV2_Feature* const* offer(bool with_log,
+                                  Window parent = 0,
+                                  LV2_Options_Option* options = nullptr)
+  {
+    size_t count = 0;
+    const auto add = [&](const char* uri, void* data) {
+      features[count] = { uri, data };
+      list[count] = &features[count];
+      list[++count] = nullptr;
+    };
+    add(LV2_URID__map, &map);
+    if (with_log) add(LV2_LOG__log, &log);
+    if (parent != 0) {
+      add(LV2_UI__parent, reinterpret_cast<void*>(parent));
+      add(LV2_UI__resize, &resize);
+      add(LV2_UI__idleInterface, nullptr);
+    }
+    if (options != nullptr) add(LV2_OPTIONS__options, options);
+    return list;
+  }
+};
+
 // A UI that cannot open says why in the host's log, as an error, and
 // nowhere else; without a log it says nothing.
 TEST(UiHost, RefusalIsExplainedInTheHostsLog)
 {
-  void* module = dlopen(TOLVANIC_UI_MODULE, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(module, nullptr) << dlerror();
-  using Entry = const LV2UI_Descriptor* (*)(uint32_t);
-  const LV2UI_Descriptor* ui =
-    reinterpret_cast<Entry>(dlsym(module, "lv2ui_descriptor"))(0);
-  LV2_URID_Map map{ nullptr, map_uri };
-  LV2_Log_Log log{ nullptr, log_printf, log_vprintf };
-  const LV2_Feature map_feature{ LV2_URID__map, &map };
-  const LV2_Feature log_feature{ LV2_LOG__log, &log };
-  const LV2_Feature* with_log[] = { &map_feature, &log_feature, nullptr };
-  const LV2_Feature* without_log[] = { &map_feature, nullptr };
+  UiHost host;
+  ASSERT_NE(host.ui, nullptr) << host.module.error();
   struct Case {
-    const LV2_Feature* const* features;
+    bool with_log;
     std::vector<std::string> logged;
   };
   const Case cases[] = {
-    { with_log,
+    { true,
       { "6 tolvanic UI: the host gives no parent window (ui:parent)\n" } },
-    { without_log, {} },
+    { false, {} },
   };
   for (const Case& c : cases) {
     logged.clear();
     LV2UI_Widget widget = nullptr;
-    EXPECT_EQ(
-      ui->instantiate(ui, "", "/", record_write, nullptr, &widget, c.features),
-      nullptr);
+    EXPECT_EQ(host.ui->instantiate(host.ui,
+                                   "",
+                                   "/",
+                                   record_write,
+                                   nullptr,
+                                   &widget,
+                                   host.offer(c.with_log)),
+              nullptr);
     EXPECT_EQ(logged, c.logged);
   }
-  dlclose(module);
 }
 
 TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
@@ -231,13 +219,11 @@ TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
   ASSERT_NE(display, nullptr) << "no X display: run through with_xvfb.sh";
   XSetErrorHandler(count_error);
   const Window root = XDefaultRootWindow(display);
-  void* module = dlopen(TOLVANIC_UI_MODULE, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(module, nullptr) << dlerror();
-  using Entry = const LV2UI_Descriptor* (*)(uint32_t);
-  auto entry = reinterpret_cast<Entry>(dlsym(module, "lv2ui_descriptor"));
-  ASSERT_NE(entry, nullptr);
-  EXPECT_EQ(entry(1), nullptr);
-  const LV2UI_Descriptor* ui = entry(0);
+  UiHost host;
+  const LV2UI_Descriptor* ui = host.ui;
+  ASSERT_NE(ui, nullptr) << host.module.error();
+  EXPECT_EQ(host.module.entry<LV2UI_Descriptor>("lv2ui_descriptor", 1),
+            nullptr);
   const auto idle = static_cast<const LV2UI_Idle_Interface*>(
                       ui->extension_data(LV2_UI__idleInterface))
                       ->idle;
@@ -252,7 +238,7 @@ TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
     }
     for (const Session& s : SESSIONS) {
       SCOPED_TRACE(s.name);
-      if (s.dpi) {
+      if (*s.dpi != '\0') {
         const std::string resources = std::string("Xft.dpi:\t") + s.dpi;
         const auto* text =
           reinterpret_cast<const unsigned char*>(resources.data());
@@ -283,28 +269,16 @@ TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
       if (s.scale == 0.0f) {
         options[2] = options[3];
       }
-      LV2_URID_Map map{ nullptr, map_uri };
-      LV2UI_Resize host_resize{ nullptr, record_size };
-      const LV2_Feature features[] = {
-        { LV2_UI__parent, reinterpret_cast<void*>(parent) },
-        { LV2_UI__resize, &host_resize },
-        { LV2_URID__map, &map },
-        { LV2_OPTIONS__options, options },
-        { LV2_UI__idleInterface, nullptr },
-      };
-      const LV2_Feature* list[] = { &features[0], &features[1], &features[2],
-                                    &features[3], &features[4], nullptr };
       writes.clear();
       LV2UI_Widget widget = nullptr;
       LV2UI_Handle handle =
         ui->instantiate(ui,
-                        s.stereo ? "http://tolvanic.org/oss/lv2/tolvanic#stereo"
-                                 : "http://tolvanic.org/oss/lv2/tolvanic",
+                        s.channels == 2 ? STEREO_METER_URI : METER_URI,
                         "/",
                         record_write,
                         nullptr,
                         &widget,
-                        list);
+                        host.offer(false, parent, options));
       ASSERT_NE(handle, nullptr);
       const auto window = reinterpret_cast<Window>(widget);
       XWindowAttributes attributes{};
@@ -316,26 +290,27 @@ TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
 
       // The readings' ports, and the reset's, which a UI never takes as a
       // reading.
-      const uint32_t reset_port = s.stereo ? 2 : 1;
-      for (uint32_t port = reset_port; port <= reset_port + 3 * (1u + s.stereo);
+      const uint32_t reset_port = InsertPorts{ s.channels }.reset();
+      for (uint32_t port = reset_port;
+           port <=
+           InsertPorts{ s.channels }.reading(s.channels - 1, READING_RMS);
            ++port) {
         const float reading = 0.2f * static_cast<float>(port);
         ui->port_event(handle, port, sizeof reading, 0, &reading);
       }
-      if (s.click != Click::none) {
-        const Layout layout =
-          layout_for(s.size.width, s.size.height, 1.0, s.stereo ? 2 : 1);
-        const int channel = s.click == Click::second_readout ||
-                            (s.click == Click::bar && s.stereo);
+      if (s.click != NO_CLICK) {
+        const Layout layout = layout_for(
+          s.size.width, s.size.height, 1.0, static_cast<int>(s.channels));
+        const int channel =
+          s.click == READOUT_R || (s.click == ON_BAR && s.channels == 2);
         const Rect& r =
-          s.click == Click::bar ? layout.bar[channel] : layout.readout[channel];
+          s.click == ON_BAR ? layout.bar[channel] : layout.readout[channel];
         XEvent press{};
         press.xbutton.type = ButtonPress;
         press.xbutton.window = window;
         press.xbutton.x = static_cast<int>(r.x + r.width / 2.0);
         press.xbutton.y = static_cast<int>(r.y + r.height / 2.0);
-        press.xbutton.button =
-          s.click == Click::readout_right ? Button3 : Button1;
+        press.xbutton.button = s.click == BUTTON_3 ? Button3 : Button1;
         XSendEvent(display, window, False, ButtonPressMask, &press);
       }
       XFlush(display);
@@ -395,7 +370,6 @@ TEST(UiHost, SessionsKeepTheirPromisesAndLeaveNothingBehind)
   EXPECT_EQ(host_x_errors, 0);
   XDeleteProperty(display, root, XA_RESOURCE_MANAGER);
   XCloseDisplay(display);
-  dlclose(module);
 }
 
 } // namespace
