@@ -23,6 +23,9 @@ public:
   // in the middle of what it was decoding; empty when it ended cleanly.
   virtual std::string end_note() const { return {}; }
   virtual std::string description() const = 0;
+  // Where each channel plays, as libsndfile's SF_CHANNEL_MAP_* values;
+  // empty when the file does not say.
+  virtual std::vector<int> channel_map() const { return {}; }
   // Times at which the signal itself asks for a peak-hold reset.
   virtual std::vector<double> reset_times() const { return {}; }
   // Reads up to `frames` frames and keeps channels [first, end): channel c

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: ISC
 #include "batch.h"
 
+#include "channel_weights.h"
 #include "demo_signal.h"
 #include "file_meter.h"
 #include "format.h"
@@ -32,7 +33,7 @@ unsigned cpu_count()
 }
 
 // How one file ended; each file has its own, folded once all are done.
-enum class Outcome { metered, above_limit, failed };
+enum class Outcome { metered, limit_broken, failed };
 
 // The rows of one file, formatted as they come and written a chunk at a
 // time; the plot and the progress line follow them.
@@ -53,11 +54,13 @@ public:
     , timeline_(format.timeline())
   {}
 
-  void row(int64_t frame, const std::vector<MeterReadings>& channels) override
+  void row(int64_t frame,
+           const std::vector<MeterReadings>& channels,
+           const RowLoudness* loudness) override
   {
     const double seconds = static_cast<double>(frame) / stream_.rate;
-    if (timeline_) format_.row(text_, stream_, seconds, channels);
-    if (plot_) plot_->row(seconds, channels);
+    if (timeline_) format_.row(text_, stream_, seconds, channels, loudness);
+    if (plot_) plot_->row(seconds, channels, loudness);
   }
 
   void chunk_done(int64_t frames_done) override
@@ -80,6 +83,17 @@ private:
   std::string text_;
 };
 
+StreamInfo stream_of(const std::string& path, const AudioSource& source)
+{
+  StreamInfo stream;
+  stream.path = path;
+  stream.description = source.description();
+  stream.channels = source.channels();
+  stream.rate = source.rate();
+  stream.frames = source.frames();
+  return stream;
+}
+
 class Batch {
 public:
   Batch(const Options& options,
@@ -100,6 +114,7 @@ public:
     settings.summary_only = options.summary_only;
     settings.bars = isatty(fileno(io.out)) == 1;
     settings.several = options.files.size() > 1;
+    settings.loudness = options.loudness;
     settings.block_size = options.block_size;
     format_ = make_format(settings);
     const unsigned jobs = options.jobs > 0 ? options.jobs : cpu_count();
@@ -129,7 +144,7 @@ public:
              outcomes_.end();
     };
     if (any(Outcome::failed)) return STATUS_ERROR;
-    return any(Outcome::above_limit) ? STATUS_ABOVE_LIMIT : 0;
+    return any(Outcome::limit_broken) ? STATUS_LIMIT_BROKEN : 0;
   }
 
 private:
@@ -158,7 +173,9 @@ private:
     try {
       const std::unique_ptr<AudioSource> source =
         path.empty() ? make_demo_signal() : io_.open(path);
-      return meter(index, path, *source, reported);
+      Measured measured = measure(index, stream_of(path, *source), *source);
+      reported = true;
+      return report(index, measured);
     } catch (const WriteError&) {
       return Outcome::failed; // run() reports it
     } catch (const std::exception& error) {
@@ -173,10 +190,7 @@ private:
     }
   }
 
-  Outcome meter(size_t index,
-                const std::string& path,
-                AudioSource& source,
-                bool& reported)
+  MeterSettings settings_for(AudioSource& source, std::string& weights_note)
   {
     MeterSettings settings;
     settings.block_size = options_.block_size;
@@ -186,20 +200,35 @@ private:
                                 options_.reset_times.begin(),
                                 options_.reset_times.end());
     settings.threads = threads_per_file_;
-    FileMeter meter(host_, source, settings);
+    if (options_.loudness) {
+      ChannelWeights weights = channel_weights(
+        source.channel_map(), source.channels(), options_.dual_mono);
+      settings.loudness_weights = std::move(weights.weights);
+      weights_note = std::move(weights.note);
+    }
+    return settings;
+  }
 
-    StreamInfo stream;
-    stream.path = path;
-    stream.description = source.description();
-    stream.channels = source.channels();
-    stream.rate = source.rate();
-    stream.frames = source.frames();
+  // A file metered whole, its figures and its plot still to come.
+  struct Measured {
+    FileResult result;
+    std::unique_ptr<Plot> plot; // its rows given, not yet drawn
+  };
+
+  // Meters the whole source, its rows going out as they come.
+  Measured measure(size_t index, const StreamInfo& stream, AudioSource& source)
+  {
+    Measured measured;
+    FileResult& result = measured.result;
+    result.stream = stream;
+    FileMeter meter(host_, source, settings_for(source, result.weights_note));
     output_.out(index, format_->file_start(index, stream));
-
-    std::unique_ptr<Plot> plot;
+    std::unique_ptr<Plot>& plot = measured.plot;
     if (!options_.plot_file.empty()) {
-      plot = std::make_unique<Plot>(
-        options_.plot_file, stream.description, stream.channels);
+      plot = std::make_unique<Plot>(options_.plot_file,
+                                    stream.description,
+                                    stream.channels,
+                                    options_.loudness);
     }
     const bool show_progress = options_.files.size() <= 1 &&
                                !format_->timeline() &&
@@ -210,25 +239,31 @@ private:
     meter.run(sink);
     progress.finish();
 
-    FileResult result;
-    result.stream = stream;
     result.frames = meter.frames();
     result.header_frames = source.header_frames();
     result.end_note = source.end_note();
     if (result.frames == 0) throw std::runtime_error(no_audio_line(result));
     result.channels = meter.results();
+    result.loudness = meter.loudness();
+    return measured;
+  }
+
+  // The file's warnings, figures and verdicts; the plot last, since
+  // drawing it may fail.
+  Outcome report(size_t index, Measured& measured)
+  {
+    const FileResult& result = measured.result;
     for (const std::string& line : warning_lines(result))
       output_.err(index, line);
     output_.out(index, format_->file_end(index, result));
-    reported = true;
-    Outcome outcome = Outcome::metered;
-    if (options_.fail_above_set) {
-      const LimitVerdict verdict = check_limit(result, options_.fail_above);
-      if (!verdict.line.empty()) output_.err(index, verdict.line);
-      if (verdict.above) outcome = Outcome::above_limit;
+    const LimitVerdict verdict = check_limits(result, options_.limits);
+    for (const std::string& line : verdict.lines)
+      output_.err(index, line);
+    if (measured.plot) {
+      measured.plot->finish(result.loudness ? result.loudness->integrated_lufs
+                                            : std::nullopt);
     }
-    if (plot) plot->finish();
-    return outcome;
+    return verdict.broken ? Outcome::limit_broken : Outcome::metered;
   }
 
   const Options& options_;

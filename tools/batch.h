@@ -14,9 +14,8 @@
 #include <string>
 
 // Exit statuses beside 0 (success) and 2 (a bad command line).
-constexpr int STATUS_ERROR = 1;       // a file or the output failed
-constexpr int STATUS_ABOVE_LIMIT = 3; // --fail-above: a peak above it, or
-                                      // a non-finite sample
+constexpr int STATUS_ERROR = 1;        // a file or the output failed
+constexpr int STATUS_LIMIT_BROKEN = 3; // a file broke a --fail-* limit
 
 // Where the batch's files come from and its words go.
 struct BatchIo {

@@ -139,15 +139,29 @@ int64_t PipeInput::length() const
 int64_t PipeInput::seek(int64_t offset, int whence)
 {
   if (whence != SEEK_SET && whence != SEEK_CUR) return -1;
-  const int64_t target = whence == SEEK_SET ? offset : position_ + offset;
+  const int64_t base = whence == SEEK_SET ? 0 : position_;
+  if (offset > INT64_MAX - base) return -1;
+  const int64_t target = base + offset;
   const auto kept = static_cast<int64_t>(kept_.size());
   // Anywhere in the kept bytes while they are all that was read.
-  if (target == position_ ||
-      (!lost_ && target >= 0 && target <= kept && position_ <= kept)) {
+  const bool all_kept = !lost_ && (keeping_ || position_ <= kept);
+  if (target == position_ || (all_kept && target >= 0 && target <= kept)) {
     position_ = target;
     return position_;
   }
-  return -1;
+  if (target < position_) return -1;
+  // Ahead, by reading what lies between. Past the end of the stream the
+  // position moves on all the same, as it does in a file: libsndfile's
+  // readers count on it to see that a chunk runs past the end.
+  std::vector<char> skipped(
+    static_cast<size_t>(std::min<int64_t>(target - position_, 65536)));
+  while (position_ < target) {
+    const int64_t want = std::min<int64_t>(
+      target - position_, static_cast<int64_t>(skipped.size()));
+    if (read(skipped.data(), want) < want) break;
+  }
+  position_ = target;
+  return position_;
 }
 
 int64_t PipeInput::read(char* data, int64_t bytes)

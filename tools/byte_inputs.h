@@ -70,8 +70,8 @@ private:
 // A pipe (or terminal, or device), read once, front to back. While
 // libsndfile opens it, what it reads is kept (up to a bound), so that it
 // may seek back within what it has read, as it does to read most headers;
-// it can never seek ahead. When libsndfile cannot decode it that way, the
-// pipe is spooled to a temporary file whole.
+// it seeks ahead by reading what lies between. When libsndfile cannot decode it
+// that way, the pipe is spooled to a temporary file whole.
 class PipeInput final : public ByteInput {
 public:
   // Closes `fd` at the end when it is `owned`.

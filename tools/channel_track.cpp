@@ -7,18 +7,21 @@ ChannelTrack::ChannelTrack(const PluginHost& host,
                            double rate,
                            const Schedule& schedule,
                            uint32_t block,
-                           float* buffer)
+                           float* buffer,
+                           bool loudness)
   : meter_(host, rate)
   , schedule_(schedule)
   , block_(block)
   , buffer_(buffer)
-{}
+{
+  if (loudness) loudness_.emplace(rate);
+}
 
-void ChannelTrack::feed(const float* samples,
-                        int64_t frames,
-                        std::vector<RowReadings>& rows)
+void ChannelTrack::feed(const float* samples, int64_t frames, ChannelChunk& out)
 {
   result_.samples.add(samples, frames, start_ + filled_);
+  if (loudness_) loudness_->add(samples, frames, out.steps);
+  std::vector<RowReadings>& rows = out.rows;
   int64_t done = 0;
   while (done < frames) {
     // Straight from `samples` when a whole block lies there, through the
@@ -35,13 +38,14 @@ void ChannelTrack::feed(const float* samples,
   }
 }
 
-void ChannelTrack::finish(std::vector<RowReadings>& rows)
+void ChannelTrack::finish(ChannelChunk& out)
 {
   if (filled_ > 0) {
-    run_block(buffer_, filled_, rows, true);
+    run_block(buffer_, filled_, out.rows, true);
   } else if (start_ > 0 && last_row_ != start_) {
-    rows.push_back({ start_, meter_.readings() });
+    out.rows.push_back({ start_, meter_.readings() });
   }
+  if (loudness_) out.partial_step = loudness_->finish(out.steps);
 }
 
 void ChannelTrack::run_block(const float* samples,

@@ -18,12 +18,12 @@ constexpr size_t SLOTS = 16;
 
 } // namespace
 
-// A chunk of frames, channel after channel, and the rows they gave.
+// A chunk of frames, channel after channel, and what they gave.
 struct FileMeter::Chunk {
   explicit Chunk(int channels, int64_t frames_each)
     : samples(static_cast<size_t>(channels * frames_each))
     , capacity(frames_each)
-    , rows(static_cast<size_t>(channels))
+    , parts(static_cast<size_t>(channels))
   {}
   const float* channel(int c) const
   {
@@ -32,8 +32,8 @@ struct FileMeter::Chunk {
   std::vector<float> samples;
   int64_t capacity;
   int64_t frames = 0;
-  bool last = false; // the source has ended: channels finish
-  std::vector<std::vector<RowReadings>> rows; // per channel
+  bool last = false;               // the source has ended: channels finish
+  std::vector<ChannelChunk> parts; // per channel
 };
 
 FileMeter::FileMeter(const PluginHost& host,
@@ -65,8 +65,17 @@ FileMeter::FileMeter(const PluginHost& host,
   buffers_.resize(static_cast<size_t>(int64_t{ group_ } * block_));
   for (int c = 0; c < channels_; ++c) {
     float* buffer = buffers_.data() + static_cast<size_t>(c % group_) * block_;
-    tracks_.push_back(std::make_unique<ChannelTrack>(
-      host, source.rate(), schedule_, block_, buffer));
+    tracks_.push_back(
+      std::make_unique<ChannelTrack>(host,
+                                     source.rate(),
+                                     schedule_,
+                                     block_,
+                                     buffer,
+                                     !settings.loudness_weights.empty()));
+  }
+  if (!settings.loudness_weights.empty()) {
+    loudness_.emplace(settings.loudness_weights, source.rate());
+    energies_.resize(static_cast<size_t>(channels_));
   }
 }
 
@@ -80,6 +89,15 @@ std::vector<ChannelResult> FileMeter::results() const
   return results;
 }
 
+std::optional<LoudnessResult> FileMeter::loudness() const
+{
+  if (!loudness_) return std::nullopt;
+  std::vector<float> true_peaks;
+  for (const auto& track : tracks_)
+    true_peaks.push_back(track->true_peak());
+  return loudness_result(*loudness_, true_peaks);
+}
+
 int64_t FileMeter::read(Chunk& chunk, int64_t frames, int first, int end)
 {
   chunk.frames =
@@ -91,25 +109,53 @@ int64_t FileMeter::read(Chunk& chunk, int64_t frames, int first, int end)
 void FileMeter::feed(Chunk& chunk, int first, int end)
 {
   for (int c = first; c < end; ++c) {
-    auto& rows = chunk.rows[static_cast<size_t>(c)];
+    ChannelChunk& part = chunk.parts[static_cast<size_t>(c)];
     ChannelTrack& track = *tracks_[static_cast<size_t>(c)];
-    track.feed(chunk.channel(c), chunk.frames, rows);
-    if (chunk.last) track.finish(rows);
+    track.feed(chunk.channel(c), chunk.frames, part);
+    if (chunk.last) track.finish(part);
   }
+}
+
+size_t FileMeter::add_steps(const Chunk& chunk, size_t step, int64_t frame)
+{
+  // Every channel has the same steps.
+  const ChannelChunk& first = chunk.parts.front();
+  for (; step < first.steps.size(); ++step) {
+    const bool partial = first.partial_step && step + 1 == first.steps.size();
+    const int64_t ends = (loudness_->steps() + 1) * loudness_->step_frames();
+    // The file's short last step ends with it, at its last row.
+    if (partial ? frame < INT64_MAX : ends > frame) break;
+    for (size_t c = 0; c < energies_.size(); ++c)
+      energies_[c] = chunk.parts[c].steps[step];
+    if (partial) {
+      loudness_->add_partial_step(energies_.data());
+    } else {
+      loudness_->add_step(energies_.data());
+    }
+  }
+  return step;
 }
 
 void FileMeter::emit(Chunk& chunk, RowSink& sink)
 {
   // Every channel has the same blocks, so the same rows.
   std::vector<MeterReadings> readings(static_cast<size_t>(channels_));
-  const std::vector<RowReadings>& first = chunk.rows.front();
+  const std::vector<RowReadings>& first = chunk.parts.front().rows;
+  size_t step = 0;
   for (size_t r = 0; r < first.size(); ++r) {
     for (size_t c = 0; c < readings.size(); ++c)
-      readings[c] = chunk.rows[c][r].readings;
-    sink.row(first[r].frame, readings);
+      readings[c] = chunk.parts[c].rows[r].readings;
+    RowLoudness now{};
+    if (loudness_) {
+      const bool end = chunk.last && r + 1 == first.size();
+      step = add_steps(chunk, step, end ? INT64_MAX : first[r].frame);
+      now = { loudness_->momentary_lufs(), loudness_->short_term_lufs() };
+    }
+    sink.row(first[r].frame, readings, loudness_ ? &now : nullptr);
   }
-  for (auto& channel : chunk.rows)
-    channel.clear();
+  if (loudness_) add_steps(chunk, step, INT64_MAX); // the rest of the chunk
+  for (ChannelChunk& part : chunk.parts)
+    part.clear();
 }
 
 void FileMeter::run(RowSink& sink)

@@ -13,6 +13,7 @@
 #define TOLVANIC_TOOLS_FILE_METER_H
 
 #include "channel_track.h"
+#include "loudness_meter.h"
 #include "plugin_host.h"
 #include "results.h"
 #include "schedule.h"
@@ -20,6 +21,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // Where the rows go. Its calls come one at a time, in time order, from
@@ -27,9 +29,11 @@
 // the metering (FileMeter::run rethrows it).
 class RowSink {
 public:
-  // The readings of every channel after the block that ends at `frame`.
+  // The readings of every channel after the block that ends at `frame`,
+  // and the loudness there when it is measured (null when not).
   virtual void row(int64_t frame,
-                   const std::vector<MeterReadings>& channels) = 0;
+                   const std::vector<MeterReadings>& channels,
+                   const RowLoudness* loudness) = 0;
   // After each chunk's rows: `frames_done` frames are metered.
   virtual void chunk_done(int64_t frames_done) = 0;
 
@@ -38,10 +42,12 @@ protected:
 };
 
 struct MeterSettings {
-  uint32_t block_size = 256;
-  double interval = 0.1;
+  uint32_t block_size = 0;
+  double interval = 0.0;
   std::vector<double> reset_times;
   unsigned threads = 1; // for the channels, the calling thread included
+  // Measures loudness, the channels weighed so, when there are weights.
+  std::vector<double> loudness_weights;
 };
 
 class FileMeter {
@@ -61,6 +67,8 @@ public:
   void run(RowSink& sink);
   int64_t frames() const { return frames_; }
   std::vector<ChannelResult> results() const;
+  // Once run: the loudness, if it was measured.
+  std::optional<LoudnessResult> loudness() const;
 
 private:
   struct Chunk;
@@ -70,6 +78,9 @@ private:
   int64_t read(Chunk& chunk, int64_t frames, int first, int end);
   void feed(Chunk& chunk, int first, int end);
   void emit(Chunk& chunk, RowSink& sink);
+  // Hands the chunk's loudness steps from `step` on to the meter, up to
+  // the one that ends at `frame`; returns the next step.
+  size_t add_steps(const Chunk& chunk, size_t step, int64_t frame);
 
   AudioSource& source_;
   const int channels_;
@@ -80,6 +91,8 @@ private:
   int64_t chunk_frames_;       // frames per read
   std::vector<float> buffers_; // blocks that span two chunks
   std::vector<std::unique_ptr<ChannelTrack>> tracks_;
+  std::optional<LoudnessMeter> loudness_;
+  std::vector<double> energies_; // one step's, across the channels
   int64_t frames_ = 0;
 };
 

@@ -19,9 +19,10 @@ struct FormatSettings {
   bool csv = false;
   bool json = false;
   bool summary_only = false;
-  bool bars = false;    // text timeline rows get a bar (stdout is a terminal)
-  bool several = false; // more than one file: CSV rows name theirs
-  uint32_t block_size = 256;
+  bool bars = false;     // text timeline rows get a bar (stdout is a terminal)
+  bool several = false;  // more than one file: CSV rows name theirs
+  bool loudness = false; // rows and summaries carry loudness
+  uint32_t block_size = 0;
 };
 
 class Format {
@@ -34,11 +35,13 @@ public:
   virtual bool timeline() const = 0;
   // Before the rows of the file given `index`th.
   virtual std::string file_start(size_t index, const StreamInfo& stream) const;
-  // Appends the timeline rows at `seconds`, one per channel.
+  // Appends the timeline rows at `seconds`, one per channel; `loudness`
+  // is null unless it is measured.
   virtual void row(std::string& out,
                    const StreamInfo& stream,
                    double seconds,
-                   const std::vector<MeterReadings>& channels) const;
+                   const std::vector<MeterReadings>& channels,
+                   const RowLoudness* loudness) const;
   // After the rows: the file's summary.
   virtual std::string file_end(size_t index, const FileResult& file) const = 0;
   // In place of a summary, for a file that could not be metered.

@@ -3,6 +3,8 @@
 
 #include "text.h"
 
+#include <cmath>
+
 namespace {
 
 std::string seconds_text(int64_t frames, double rate)
@@ -36,6 +38,8 @@ std::vector<std::string> warnings(const FileResult& file)
       first_channel = c + 1;
     }
   }
+  if (file.loudness && !file.weights_note.empty())
+    found.push_back(file.weights_note);
   if (count > 0) {
     found.push_back(std::to_string(count) + " non-finite sample" +
                     (count == 1 ? "" : "s") +
@@ -68,25 +72,82 @@ std::string no_audio_line(const FileResult& file)
   return file.end_note.empty() ? line : line + " (" + file.end_note + ")";
 }
 
-LimitVerdict check_limit(const FileResult& file, double limit_dbfs)
+namespace {
+
+// The first channel whose sample peak lies above the limit, if any.
+std::string peak_above(const FileResult& file, double limit_dbfs)
 {
-  LimitVerdict verdict;
   for (size_t c = 0; c < file.channels.size(); ++c) {
     const SampleStats& s = file.channels[c].samples;
     const double db = to_dbfs(s.peak);
     if (db > limit_dbfs) {
-      verdict.above = true;
-      verdict.line =
-        file.stream.description +
-        printf_text(": peak %.2f dBFS on channel %zu at %.6f s is above "
-                    "--fail-above %g",
-                    db,
-                    c + 1,
-                    static_cast<double>(s.peak_frame) / file.stream.rate,
-                    limit_dbfs);
-      return verdict;
+      return file.stream.description +
+             printf_text(": peak %.2f dBFS on channel %zu at %.6f s is above "
+                         "--fail-above %g",
+                         db,
+                         c + 1,
+                         static_cast<double>(s.peak_frame) / file.stream.rate,
+                         limit_dbfs);
     }
-    if (s.nonfinite > 0) verdict.above = true;
   }
+  return {};
+}
+
+std::string loudness_outside(const FileResult& file, const LoudnessLimit& limit)
+{
+  const std::optional<double>& integrated = file.loudness->integrated_lufs;
+  const std::string option =
+    printf_text("--fail-loudness %g,%g", limit.target_lufs, limit.tolerance_lu);
+  if (!integrated) {
+    return file.stream.description +
+           ": its integrated loudness cannot be measured (no 400 ms block "
+           "above "
+           "-70 LUFS), which " +
+           option + " counts as outside";
+  }
+  if (std::fabs(*integrated - limit.target_lufs) <= limit.tolerance_lu)
+    return {};
+  return file.stream.description +
+         printf_text(": integrated loudness %.1f LUFS is outside ",
+                     *integrated) +
+         option;
+}
+
+// The first channel whose true peak lies above the limit, if any.
+std::string true_peak_above(const FileResult& file, double limit_dbtp)
+{
+  const std::vector<double>& peaks = file.loudness->channel_true_peak_dbtp;
+  for (size_t c = 0; c < peaks.size(); ++c) {
+    if (peaks[c] > limit_dbtp) {
+      return file.stream.description +
+             printf_text(": true peak %.2f dBTP on channel %zu is above "
+                         "--fail-true-peak %g",
+                         peaks[c],
+                         c + 1,
+                         limit_dbtp);
+    }
+  }
+  return {};
+}
+
+} // namespace
+
+LimitVerdict check_limits(const FileResult& file, const Limits& limits)
+{
+  LimitVerdict verdict;
+  const auto add = [&](const std::string& line) {
+    if (line.empty()) return;
+    verdict.broken = true;
+    verdict.lines.push_back(line);
+  };
+  if (limits.peak_dbfs) {
+    add(peak_above(file, *limits.peak_dbfs));
+    for (const ChannelResult& c : file.channels)
+      verdict.broken = verdict.broken || c.samples.nonfinite > 0;
+  }
+  if (file.loudness && limits.loudness)
+    add(loudness_outside(file, *limits.loudness));
+  if (file.loudness && limits.true_peak_dbtp)
+    add(true_peak_above(file, *limits.true_peak_dbtp));
   return verdict;
 }

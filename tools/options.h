@@ -3,13 +3,18 @@
 #ifndef TOLVANIC_TOOLS_OPTIONS_H
 #define TOLVANIC_TOOLS_OPTIONS_H
 
+#include "limits.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
+// Frames per plug-in run unless --block-size says otherwise.
+constexpr uint32_t DEFAULT_BLOCK_SIZE = 256;
+
 struct Options {
   std::vector<std::string> files; // none: the built-in demonstration signal
-  uint32_t block_size = 256;
+  uint32_t block_size = DEFAULT_BLOCK_SIZE;
   double interval = 0.1; // seconds between timeline rows
   std::vector<double> reset_times;
   bool summary_only = false;
@@ -17,8 +22,9 @@ struct Options {
   bool json = false;
   std::string plot_file;
   unsigned jobs = 0; // 0: as many as the machine has CPUs
-  bool fail_above_set = false;
-  double fail_above = 0.0; // dBFS
+  bool loudness = false;
+  bool dual_mono = false; // a one-channel file counts twice
+  Limits limits;          // the --fail-* options
   bool help = false;
   bool version = false;
 };

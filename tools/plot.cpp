@@ -28,12 +28,34 @@ std::string quoted(const std::string& text)
   return result + "'";
 }
 
+// The momentary and short-term loudness, in the columns after every
+// channel's readings, and the integrated loudness across the panel.
+std::string loudness_panel(int channels, std::optional<double> integrated)
+{
+  const int momentary = 2 + 3 * channels;
+  std::string panel =
+    "set title 'loudness'\n"
+    "set ylabel 'LUFS'\n" +
+    printf_text("plot $readings using 1:%d with lines lw 2 title 'momentary',"
+                "\\\n     '' using 1:%d with lines lw 2 title 'short-term'",
+                momentary,
+                momentary + 1);
+  if (integrated && std::isfinite(*integrated)) {
+    panel += printf_text(",\\\n     %.2f with lines dt 2 lw 2 title "
+                         "'integrated %.1f LUFS'",
+                         *integrated,
+                         *integrated);
+  }
+  return panel + "\n";
+}
+
 } // namespace
 
-Plot::Plot(std::string png, std::string title, int channels)
+Plot::Plot(std::string png, std::string title, int channels, bool loudness)
   : png_(std::move(png))
   , title_(std::move(title))
   , channels_(channels)
+  , loudness_(loudness)
 {
   // Find out now, not after metering a long file, that the PNG cannot be
   // written; appending leaves a file that is there untouched.
@@ -117,7 +139,9 @@ void Plot::copy_to_png()
   }
 }
 
-void Plot::row(double seconds, const std::vector<MeterReadings>& channels)
+void Plot::row(double seconds,
+               const std::vector<MeterReadings>& channels,
+               const RowLoudness* loudness)
 {
   std::fprintf(gnuplot_, "%.6f", seconds);
   for (const MeterReadings& r : channels) {
@@ -130,17 +154,23 @@ void Plot::row(double seconds, const std::vector<MeterReadings>& channels)
       std::fprintf(gnuplot_, " %.3f", db);
     }
   }
+  // Silence is drawn at the floor too, below the panel's bottom.
+  if (loudness_ && loudness) {
+    for (double lufs : { loudness->momentary_lufs, loudness->short_term_lufs })
+      std::fprintf(gnuplot_, " %.3f", std::fmax(lufs, FLOOR_DB));
+  }
   std::fprintf(gnuplot_, "\n");
 }
 
-void Plot::finish()
+void Plot::finish(std::optional<double> integrated_lufs)
 {
   // From a little below the quietest reading (at most 100 dB down) to a
   // little above the loudest, and never less than -60 to 0 dBFS.
   const double bottom =
     std::fmax(-100.0, std::fmin(-60.0, std::floor(lowest_db_ / 10.0) * 10.0));
   const double top = std::fmax(0.0, std::ceil(highest_db_ / 3.0) * 3.0) + 3.0;
-  const int height = 120 + 260 * channels_;
+  const int panels = channels_ + (loudness_ ? 1 : 0);
+  const int height = 120 + 260 * panels;
   std::fprintf(
     gnuplot_,
     "EOD\n"
@@ -163,14 +193,16 @@ void Plot::finish()
     "hold',\\\n"
     "       '' using 1:(column(4 + 3 * c)) with lines lw 2 title 'RMS'\n"
     "}\n"
+    "%s"
     "unset multiplot\n",
     height,
     height,
-    channels_,
+    panels,
     quoted(title_).c_str(),
     bottom,
     top,
-    channels_ - 1);
+    channels_ - 1,
+    loudness_ ? loudness_panel(channels_, integrated_lufs).c_str() : "");
   const bool fed = std::fflush(gnuplot_) == 0;
   const int status = stop_gnuplot();
   const bool drew =

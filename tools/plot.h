@@ -11,6 +11,7 @@
 #include <sys/types.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,15 +20,19 @@ public:
   // Starts gnuplot; throws std::runtime_error when it is not installed or
   // the PNG cannot be written. SIGPIPE must be ignored: a gnuplot that
   // stops reading early is an error to report.
-  Plot(std::string png, std::string title, int channels);
+  // With `loudness`, a last panel draws the momentary and short-term
+  // loudness and the integrated loudness as a line.
+  Plot(std::string png, std::string title, int channels, bool loudness);
   ~Plot();
   Plot(const Plot&) = delete;
   Plot& operator=(const Plot&) = delete;
 
-  void row(double seconds, const std::vector<MeterReadings>& channels);
+  void row(double seconds,
+           const std::vector<MeterReadings>& channels,
+           const RowLoudness* loudness);
   // Draws the PNG and waits for gnuplot; throws std::runtime_error when it
   // failed.
-  void finish();
+  void finish(std::optional<double> integrated_lufs = std::nullopt);
 
 private:
   int stop_gnuplot(); // returns its wait status
@@ -36,6 +41,7 @@ private:
   std::string png_;
   std::string title_;
   int channels_;
+  bool loudness_;
   std::FILE* gnuplot_ = nullptr; // its standard input
   pid_t pid_ = -1;
   std::FILE* drawn_ = nullptr; // its standard output, a temporary file

@@ -20,6 +20,12 @@ struct MeterReadings {
   float rms = 0.0f;
 };
 
+// The loudness at a timeline row, in LUFS (-infinity for silence).
+struct RowLoudness {
+  double momentary_lufs;
+  double short_term_lufs;
+};
+
 // What is known of a source before it is metered.
 struct StreamInfo {
   std::string path;        // as given on the command line; empty: the demo
@@ -54,6 +60,8 @@ struct FileResult {
   int64_t header_frames = -1; // declared by the header; -1 when unknown
   std::string end_note;       // the decoder's complaint where the data ran out
   std::vector<ChannelResult> channels;
+  std::optional<LoudnessResult> loudness; // with --loudness
+  std::string weights_note; // how channels of unknown places were weighted
 };
 
 #endif

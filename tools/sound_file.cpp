@@ -46,6 +46,16 @@ public:
     return info_.seekable ? static_cast<int64_t>(info_.frames) : -1;
   }
   int64_t header_frames() const override { return header_frames_; }
+  std::vector<int> channel_map() const override
+  {
+    std::vector<int> map(static_cast<size_t>(info_.channels));
+    const bool known =
+      sf_command(file_,
+                 SFC_GET_CHANNEL_MAP_INFO,
+                 map.data(),
+                 static_cast<int>(map.size() * sizeof(int))) == SF_TRUE;
+    return known ? map : std::vector<int>();
+  }
   std::string description() const override { return name_; }
   bool seekable() const override { return info_.seekable != 0; }
 

@@ -20,13 +20,23 @@ std::string undecodable(const std::string& name)
          sf_strerror(nullptr) + ")";
 }
 
-// Whether the bytes start a format whose reader must know the length of
-// what it reads: libsndfile's SDS reader walks the file's packets up to
-// its length, which a stream does not have, and never ends.
-bool needs_its_length(const std::string& first)
+// Whether the first bytes of a stream start a format whose reader
+// libsndfile can take front to back: WAV, W64 and RF64, AIFF, AU, CAF,
+// FLAC, Ogg and MPEG, the ones long recordings come in. Others are copied
+// first: the readers of some walk their chunks up to the file's length,
+// which a stream does not have (an SDS or 8SVX stream never ended).
+bool streams(const std::string& first)
 {
-  return first.size() == 4 && first[0] == '\xF0' && first[1] == '\x7E' &&
-         first[3] == '\x01';
+  const auto starts = [&](const char* magic, size_t at = 0) {
+    return first.compare(at, std::strlen(magic), magic) == 0;
+  };
+  const bool mpeg_frame = first.size() >= 2 && first[0] == '\xFF' &&
+                          (static_cast<unsigned char>(first[1]) & 0xE0) == 0xE0;
+  return ((starts("RIFF") || starts("RIFX")) && starts("WAVE", 8)) ||
+         starts("RF64") || starts("BW64") || starts("riff") ||
+         (starts("FORM") && (starts("AIFF", 8) || starts("AIFC", 8))) ||
+         starts(".snd") || starts("dns.") || starts("caff") || starts("fLaC") ||
+         starts("OggS") || starts("ID3") || mpeg_frame;
 }
 
 std::runtime_error system_error(const std::string& name, int error)
@@ -69,8 +79,7 @@ std::unique_ptr<AudioSource> open_stream(int fd,
   // where it cannot.
   auto input = std::make_unique<PipeInput>(fd, owned);
   SF_INFO info;
-  SNDFILE* file =
-    needs_its_length(input->first_bytes(4)) ? nullptr : input->open(info);
+  SNDFILE* file = streams(input->first_bytes(12)) ? input->open(info) : nullptr;
   // A length of 0 is how some readers (W64 with ADPCM) say that they
   // cannot find the audio without the stream's length; a copy has one.
   if (file && info.frames == 0 && input->can_spool()) {

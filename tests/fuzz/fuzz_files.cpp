@@ -132,10 +132,11 @@ void meter(const Options& options,
       fail("a line not the command's", report);
   }
   // A failed file has its one line; a metered one a warning at most for
-  // its length, one for non-finite samples and the --fail-above verdict.
+  // its length, its channels' weights and its non-finite samples, and a
+  // verdict on each limit.
   if (status == 1 && (lines != 1 || err.find(name) == std::string::npos))
     fail("a failure is not one line naming the file", report);
-  if (lines > 3) fail("more lines than problems", report);
+  if (lines > 6) fail("more lines than problems", report);
   if (options.json && !JsonCheck::valid(out)) fail("invalid JSON", report);
 }
 
@@ -166,8 +167,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   static constexpr uint32_t blocks[] = { 256, 1, 4096, 37 };
   options.block_size = blocks[(size / 3) % 4];
   options.reset_times = { 0.01 };
-  options.fail_above_set = (size / 12) % 2 == 0;
-  options.fail_above = -1.0;
+  // Every other size measures loudness too, against every limit.
+  if ((size / 12) % 2 == 0) {
+    options.loudness = true;
+    options.dual_mono = true;
+    options.limits.peak_dbfs = -1.0;
+    options.limits.loudness = LoudnessLimit{ -23.0, 1.0 };
+    options.limits.true_peak_dbtp = -1.0;
+  }
 
   options.files = { FILE_NAME };
   meter(

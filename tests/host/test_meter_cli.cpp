@@ -688,9 +688,10 @@ TEST_F(MeterCli, OddNamesAndPipedWavesComeBackIntact)
 }
 
 // Standard input takes every format a file name does: FLAC as a stream,
-// and an AIFF whose audio comes before its format (which no reader can
-// take front to back) from a spooled copy; the figures are the file's. A
-// spool that cannot be written is one line and status 1.
+// an AIFF whose audio comes before its format from what was kept of the
+// stream, and NIST, whose reader needs to know the length of what it
+// reads, from a spooled copy; the figures are the file's. A spool that
+// cannot be written is one line and status 1.
 TEST_F(MeterCli, PipesCarryEveryFormat)
 {
   const std::string flac = write_wav(
@@ -722,7 +723,13 @@ TEST_F(MeterCli, PipesCarryEveryFormat)
   const std::string figures =
     ".files[] | [.frames, .channels, (.per_channel[] | .peak_dbfs, "
     ".peak_time_s, .final_peak_hold_dbfs, .highest_rms_dbfs, .rms_dbfs)]";
-  for (const std::string& file : { flac, aiff }) {
+  const std::string nist = write_wav(
+    "take.nist",
+    1,
+    0.1,
+    [](int f, int) { return sine(0.5, 1000, f); },
+    SF_FORMAT_NIST | SF_FORMAT_PCM_16);
+  for (const std::string& file : { flac, aiff, nist }) {
     SCOPED_TRACE(file);
     const Outcome named = run("--json " + file);
     const Outcome piped =
@@ -735,8 +742,8 @@ TEST_F(MeterCli, PipesCarryEveryFormat)
 
   // No folder to spool into, and a file size limit that stops the spool.
   const std::string no_folder =
-    "cat " + aiff + " | TMPDIR=" + dir + "/none " TOLVANIC_METER;
-  const std::string limited = "cat " + aiff +
+    "cat " + nist + " | TMPDIR=" + dir + "/none " TOLVANIC_METER;
+  const std::string limited = "cat " + nist +
                               " | sh -c \"trap '' XFSZ; ulimit -f 4; exec " +
                               TOLVANIC_METER;
   const std::pair<std::string, std::string> failures[] = {
