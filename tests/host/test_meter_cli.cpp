@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: ISC
 // tolvanic-meter on files written here with libsndfile, read back through
 // its CSV output, which every test also checks for being well formed.
+#include "sound_files.h"
+
 #include <sndfile.h>
 
 #include <gtest/gtest.h>
@@ -59,30 +61,17 @@ protected:
     ASSERT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
   }
 
-  // Writes a WAV file of float (or `encoding`) samples, or another type
-  // that `encoding` names; sample(frame, channel) gives them.
+  // A WAV file of float (or `encoding`) samples at RATE, or another type
+  // that `encoding` names, in the test's folder.
   std::string write_wav(const std::string& name,
                         int channels,
                         double seconds,
-                        const std::function<double(int, int)>& sample,
+                        const Samples& sample,
                         int encoding = SF_FORMAT_FLOAT)
   {
-    const std::string path = dir + "/" + name;
-    SF_INFO info{};
-    info.samplerate = RATE;
-    info.channels = channels;
-    info.format =
-      ((encoding & SF_FORMAT_TYPEMASK) != 0 ? 0 : SF_FORMAT_WAV) | encoding;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
-    const int frames = static_cast<int>(std::lround(seconds * RATE));
-    std::vector<double> data;
-    for (int f = 0; f < frames; ++f) {
-      for (int c = 0; c < channels; ++c)
-        data.push_back(sample(f, c));
-    }
-    sf_writef_double(file, data.data(), frames);
-    sf_close(file);
+    const std::string path =
+      write_sound(dir + "/" + name, channels, seconds, sample, encoding, RATE);
+    EXPECT_FALSE(path.empty()) << name << ": " << sf_strerror(nullptr);
     return path;
   }
 
@@ -292,9 +281,7 @@ struct Expected {
   int finite = 0, nonfinite = 0, clipped = 0;
 };
 
-Expected expect(int frames,
-                const std::function<double(int, int)>& sample,
-                int channel = 0)
+Expected expect(int frames, const Samples& sample, int channel = 0)
 {
   Expected e;
   for (int f = 0; f < frames; ++f) {
@@ -327,7 +314,7 @@ TEST_F(MeterCli, BatchReportsEverySampleInOrder)
   struct Made {
     const char* name;
     int encoding;
-    std::function<double(int, int)> sample;
+    Samples sample;
     const char* warning; // on stderr, after the file's name
   };
   const Made made[] = {
@@ -497,6 +484,69 @@ TEST_F(MeterCli, ManyChannelsInLargeBlocksAreMeteredAGroupAtATime)
   }
 }
 
+// Loudness as the command reports it, per file: a 1 kHz tone at -23 dBFS
+// reads -23 LUFS on two channels and -26 on one, -23 again counted as dual
+// mono; what cannot be measured (silence, less than one 400 ms block) is
+// null, not a number; four channels without a map get one warning. The
+// limits give status 3 with a line each, or 0.
+TEST_F(MeterCli, LoudnessAndItsLimits)
+{
+  const auto tone = [](int f, int) { return sine(0.0707946, 1000, f); };
+  const std::string stereo = write_wav("stereo.wav", 2, 4.0, tone);
+  const std::string mono = write_wav("mono.wav", 1, 4.0, tone);
+  const std::string silent =
+    write_wav("silent.wav", 2, 1.0, [](int, int) { return 0.0; });
+  const std::string brief = write_wav("brief.wav", 2, 0.3, tone);
+  const std::string four = write_wav("four.wav", 4, 1.0, tone);
+  const std::string figures =
+    ".files[] | [((.loudness | .integrated_lufs, .range_lu, "
+    ".max_momentary_lufs, .max_short_term_lufs, .true_peak_dbtp) | "
+    "if . == null then \"null\" else (. * 10 | round / 10) end), "
+    "(.warnings | length)]";
+  struct Case {
+    std::string args;
+    const char* read; // integrated, range, M, S, true peak, warnings
+  };
+  const Case cases[] = {
+    { stereo, "-23 0 -23 -23 -23 0" },
+    { mono, "-26 0 -26 -26 -23 0" },
+    { "--dual-mono " + mono, "-23 0 -23 -23 -23 0" },
+    { silent, "null null null null null 0" },
+    { brief, "null null -24.2 -33 -23 0" }, // 0.3 s of a 0.4 s window
+    { four, "-20 null -20 -24.8 -23 1" },   // 1 s of a 3 s window
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const Outcome result = run("--json --loudness " + c.args);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(jq(result.out, figures), std::string(c.read) + "\n");
+  }
+  EXPECT_NE(run("--loudness " + four).err.find("each counts 1"),
+            std::string::npos);
+
+  // A line on stderr for each limit the file breaks.
+  struct Limit {
+    std::string args;
+    int status;
+    long lines;
+  };
+  const Limit limits[] = {
+    { "--fail-loudness -23,0.5 --fail-true-peak -1", 0, 0 },
+    { "--fail-loudness -20,0.5", 3, 1 },
+    { "--fail-true-peak -30", 3, 1 },
+    { "--fail-loudness -20,1 --fail-true-peak -30 --fail-above -30", 3, 3 },
+  };
+  for (const Limit& limit : limits) {
+    SCOPED_TRACE(limit.args);
+    const Outcome result = run("--summary " + limit.args + " " + stereo);
+    EXPECT_EQ(result.status, limit.status);
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'),
+              limit.lines)
+      << result.err;
+  }
+  EXPECT_EQ(run("--summary --fail-loudness -23,1 " + silent).status, 3);
+}
+
 TEST_F(MeterCli, PlotDrawsAPng)
 {
   const std::string png = dir + "/demo.png";
@@ -551,11 +601,7 @@ TEST_F(MeterCli, BadInputGetsOneLineAndAnExitStatus)
   std::ofstream(dir + "/text.wav") << "not audio\n";
   std::ofstream(dir + "/empty.wav");
   write_wav("nothing.wav", 1, 0.0, [](int, int) { return 0.0f; });
-  // A WAV header that declares no channels.
-  std::ofstream(dir + "/nochannels.wav")
-    << std::string("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x03\0\0\0\x80\xbb\0\0"
-                   "\0\0\0\0\0\0\x20\0data\0\0\0\0",
-                   44);
+  std::ofstream(dir + "/nochannels.wav") << wav_header(0);
   // Compressed WAVs cut in half: they have no whole number of bytes per
   // frame, and their length in frames is in the header's 'fact' chunk.
   for (const auto& [name, encoding] :
@@ -598,6 +644,9 @@ TEST_F(MeterCli, BadInputGetsOneLineAndAnExitStatus)
     { "--json --csv", 2, "--json and --csv do not go together" },
     { "--jobs 0", 2, "invalid value '0' for --jobs" },
     { "--fail-above loud", 2, "invalid value 'loud' for --fail-above" },
+    { "--fail-loudness -23", 2, "invalid value '-23' for --fail-loudness" },
+    { "--fail-loudness -23,-1", 2, "expected TARGET,TOLERANCE" },
+    { "--fail-true-peak x", 2, "invalid value 'x' for --fail-true-peak" },
     { "--plot " + dir + "/no/such/dir.png", 1, "No such file or directory" },
     { "--plot /dev/full", 1, "/dev/full: No space left on device" },
     { "--summary >/dev/full", 1, "standard output: No space left on device" },
@@ -666,19 +715,7 @@ TEST_F(MeterCli, OddNamesAndPipedWavesComeBackIntact)
     << csv.out;
   EXPECT_NE(csv.out.find("\n" + plain + ",1,0.25,"), std::string::npos);
 
-  // The header says 0xFFFFFFFF bytes of RIFF and of data, as a program
-  // writing to a pipe must.
-  std::fstream patch(plain, std::ios::in | std::ios::out | std::ios::binary);
-  const char unknown[4] = { '\xff', '\xff', '\xff', '\xff' };
-  patch.seekp(4);
-  patch.write(unknown, 4);
-  std::string header(4096, '\0');
-  patch.seekg(0);
-  patch.read(&header[0], static_cast<std::streamsize>(header.size()));
-  patch.clear();
-  patch.seekp(static_cast<std::streamoff>(header.find("data") + 4));
-  patch.write(unknown, 4);
-  patch.close();
+  declare_unknown_length(plain);
   const Outcome piped =
     run("--json -", ("cat " + plain + " | " TOLVANIC_METER).c_str());
   EXPECT_EQ(piped.status, 0) << piped.err;
@@ -700,25 +737,11 @@ TEST_F(MeterCli, PipesCarryEveryFormat)
     1.0,
     [](int f, int c) { return sine(c == 0 ? 0.5 : 0.25, 997, f); },
     SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
-  // 4800 frames of 16-bit mono at 48 kHz, SSND before COMM.
-  const auto be = [](uint64_t value, int bytes) {
-    std::string text;
-    for (int b = bytes - 1; b >= 0; --b)
-      text += static_cast<char>((value >> (8 * b)) & 0xFF);
-    return text;
-  };
-  std::string audio;
+  std::vector<int16_t> samples;
   for (int f = 0; f < 4800; ++f)
-    audio += be(static_cast<uint16_t>(std::lround(sine(16000, 1000, f))), 2);
-  const std::string ssnd =
-    "SSND" + be(8 + 9600, 4) + be(0, 4) + be(0, 4) + audio;
-  const std::string comm = "COMM" + be(18, 4) + be(1, 2) + be(4800, 4) +
-                           be(16, 2) + std::string("\x40\x0e\xbb\x80", 4) +
-                           std::string(6, '\0');
+    samples.push_back(static_cast<int16_t>(std::lround(sine(16000, 1000, f))));
   const std::string aiff = dir + "/late.aiff";
-  std::ofstream(aiff, std::ios::binary)
-    << "FORM" + be(static_cast<uint32_t>(4 + ssnd.size() + comm.size()), 4) +
-         "AIFF" + ssnd + comm;
+  std::ofstream(aiff, std::ios::binary) << aiff_audio_first(samples);
 
   const std::string figures =
     ".files[] | [.frames, .channels, (.per_channel[] | .peak_dbfs, "
