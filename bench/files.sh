@@ -50,6 +50,8 @@ echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 cases=(
   "tolvanic-meter|$long.wav|$meter --summary FILE"
   "tolvanic-meter --jobs 1|$long.wav|$meter --summary --jobs 1 FILE"
+  "tolvanic-meter --loudness|$long.wav|$meter --summary --loudness FILE"
+  "ffmpeg ebur128=peak=true|$long.wav|ffmpeg -nostdin -v error -i FILE -af ebur128=peak=true -f null -"
   "sox -n stats|$long.wav|sox FILE -n stats"
   "ffmpeg astats|$long.wav|ffmpeg -nostdin -v error -i FILE -af astats -f null -"
   "tolvanic-meter|$long.flac|$meter --summary FILE"
@@ -83,7 +85,7 @@ field() { # name, file, column (1: seconds, 2: peak RSS in KB)
   awk -F'|' -v n="$1" -v f="$2" -v c="$3" '$1 == n && $2 == f { split($3, m, " "); print m[c] }' "$results" | median
 }
 
-printf '%-26s %-18s %9s %8s %13s\n' tool file "median s" "x sox" "peak RSS MB"
+printf '%-27s %-18s %9s %8s %13s\n' tool file "median s" "x sox" "peak RSS MB"
 for entry in "${cases[@]}"; do
   IFS='|' read -r name file _ <<<"$entry"
   seconds=$(field "$name" "$file" 1)
@@ -92,7 +94,7 @@ for entry in "${cases[@]}"; do
   if grep -q "^sox -n stats|$file|" "$results"; then
     ratio=$(awk -v s="$seconds" -v r="$(field "sox -n stats" "$file" 1)" 'BEGIN { printf "%.2f", s / r }')
   fi
-  printf '%-26s %-18s %9.2f %8s %13.1f\n' "$name" "$file" "$seconds" "$ratio" "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')"
+  printf '%-27s %-18s %9.2f %8s %13.1f\n' "$name" "$file" "$seconds" "$ratio" "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')"
 done
 
 # The peak and the whole-file RMS per channel, beside sox's.
@@ -103,3 +105,24 @@ sox "$files/$long.wav" -n stats 2>&1 |
 "$meter" --summary --csv "$files/$long.wav" |
   awk -F, 'NR > 1 { p[$1] = 20 * log($2) / log(10); r[$1] = 20 * log($6) / log(10) }
     END { printf "  tolvanic-meter  Pk lev dB: %.2f %.2f\n  tolvanic-meter  RMS lev dB: %.2f %.2f\n", p[1], p[2], r[1], r[2] }'
+
+# Loudness beside ffmpeg's: the ratio of the medians on the long WAV, and
+# the integrated loudness of Debian's own sound files (ffmpeg's last
+# running value, which has three decimals where its summary has one).
+echo
+awk -v t="$(field "tolvanic-meter --loudness" "$long.wav" 1)" \
+  -v f="$(field "ffmpeg ebur128=peak=true" "$long.wav" 1)" \
+  'BEGIN { printf "tolvanic-meter --summary --loudness takes %.2fx the time of ffmpeg ebur128=peak=true\n", t / f }'
+echo
+echo "integrated loudness of Debian's sound files (LUFS; null: not measured):"
+printf '  %-40s %9s %9s %6s\n' file ffmpeg tolvanic diff
+for sound in /usr/share/sounds/alsa/*.wav /usr/share/sounds/freedesktop/stereo/*.oga; do
+  [ -f "$sound" ] || continue
+  theirs=$(ffmpeg -nostdin -hide_banner -i "$sound" \
+    -af ebur128=metadata=1,ametadata=print:key=lavfi.r128.I -f null - 2>&1 |
+    sed -n 's/.*lavfi.r128.I=//p' | tail -1)
+  ours=$("$meter" --json --loudness "$sound" 2>/dev/null | jq -r '.files[0].loudness.integrated_lufs')
+  awk -v n="$(basename "$sound")" -v f="$theirs" -v t="$ours" 'BEGIN {
+    d = (t == "null" || f <= -70) ? "-" : sprintf("%+.3f", t - f)
+    printf "  %-40s %9s %9s %6s\n", n, f, t, d }'
+done
