@@ -29,8 +29,7 @@ bool streams(const std::string& first)
 {
   const auto starts = [&](const char* magic, size_t at = 0) {
     const size_t length = std::strlen(magic);
-    return first.size() >= at + length &&
-           first.compare(at, length, magic) == 0;
+    return first.size() >= at + length && first.compare(at, length, magic) == 0;
   };
   const bool mpeg_frame = first.size() >= 2 && first[0] == '\xFF' &&
                           (static_cast<unsigned char>(first[1]) & 0xE0) == 0xE0;
