@@ -53,9 +53,7 @@ deb: deps
 	cd $(DEB_BUILD) && cpack -G DEB
 
 format:
-	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h tests/fuzz/*.cpp tests/host/*.cpp tests/ui/*.cpp tests/tools/*.cpp
-	clang-format -i tools/*.cpp tools/*.h
-	clang-format -i bench/*.cpp bench/*.h
+	clang-format -i $$(find src tools tests bench -name '*.cpp' -o -name '*.h')
 
 clean:
 	rm -rf $(BUILD)
