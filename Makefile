@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc)
 URI := http://tolvanic.org/oss/lv2/tolvanic
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check demo install install-user uninstall deb format clean fuzz fuzz-files bench bench-peers bench-files
+.PHONY: all deps configure build check demo install install-user uninstall deb format clean fuzz fuzz-files bench bench-loudness bench-peers bench-files
 
 all: build
 
@@ -80,6 +80,12 @@ BENCH_FLAGS ?= --benchmark_repetitions=20 --benchmark_min_time=0.05 \
 
 bench: build
 	$(BUILD)/bench/meter_bench $(BENCH_FLAGS)
+
+# tolvanic-meter's loudness per channel: K-weighting, true peak, both,
+# beside libebur128's true peak.
+bench-loudness: build
+	$(BUILD)/bench/loudness_bench --benchmark_repetitions=10 \
+	  --benchmark_report_aggregates_only=true
 
 bench-peers: build
 	bash scripts/install-deps peers
