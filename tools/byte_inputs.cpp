@@ -72,6 +72,27 @@ SNDFILE* ByteInput::open(SF_INFO& info)
   return file;
 }
 
+int64_t MemoryInput::seek(int64_t offset, int whence)
+{
+  const int64_t base = whence == SEEK_SET   ? 0
+                       : whence == SEEK_CUR ? position_
+                                            : length();
+  if (offset > INT64_MAX - base) return -1;
+  position_ = std::max<int64_t>(0, base + offset);
+  return position_;
+}
+
+int64_t MemoryInput::read(char* data, int64_t bytes)
+{
+  const int64_t left = std::max<int64_t>(0, length() - position_);
+  const int64_t n = std::min(bytes, left);
+  if (n > 0) {
+    std::memcpy(data, bytes_.data() + position_, static_cast<size_t>(n));
+    position_ += n;
+  }
+  return n;
+}
+
 BufferedFile::BufferedFile(int fd, int64_t size, int64_t origin, bool owned)
   : fd_(fd)
   , size_(std::max<int64_t>(0, size - origin))
@@ -90,6 +111,7 @@ int64_t BufferedFile::seek(int64_t offset, int whence)
   const int64_t base = whence == SEEK_SET   ? 0
                        : whence == SEEK_CUR ? position_
                                             : size_;
+  if (offset > INT64_MAX - base) return -1;
   position_ = std::max<int64_t>(0, base + offset);
   return position_;
 }
@@ -149,7 +171,11 @@ int64_t PipeInput::seek(int64_t offset, int whence)
     position_ = target;
     return position_;
   }
-  if (target < position_) return -1;
+  // Behind is lost; ahead, while libsndfile opens the stream, only as far
+  // as can be kept, so that a stream it cannot open can still be spooled.
+  if (target < position_ || (keeping_ && target > int64_t{ KEPT_BYTES })) {
+    return -1;
+  }
   // Ahead, by reading what lies between. Past the end of the stream the
   // position moves on all the same, as it does in a file: libsndfile's
   // readers count on it to see that a chunk runs past the end.
@@ -190,15 +216,16 @@ int64_t PipeInput::read(char* data, int64_t bytes)
   return done;
 }
 
-std::string PipeInput::first_bytes(size_t bytes)
+bool PipeInput::read_ahead(size_t bytes)
 {
-  std::string first(bytes, '\0');
   const int64_t start = position_;
-  position_ = 0;
-  first.resize(static_cast<size_t>(
-    read(&first[0], static_cast<int64_t>(std::min(bytes, KEPT_BYTES)))));
+  const auto want = static_cast<int64_t>(std::min(bytes, KEPT_BYTES));
+  position_ = static_cast<int64_t>(kept_.size());
+  std::vector<char> more(static_cast<size_t>(
+    std::max<int64_t>(0, want - static_cast<int64_t>(kept_.size()))));
+  const int64_t got = read(more.data(), static_cast<int64_t>(more.size()));
   position_ = start;
-  return first;
+  return got < static_cast<int64_t>(more.size()) && error_ == 0;
 }
 
 int PipeInput::spool(const std::string& name, const std::string& undecodable)

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 class ByteInput {
@@ -67,10 +68,29 @@ private:
   int64_t buffered_ = 0;
 };
 
+// Bytes in memory, read as a regular file is.
+class MemoryInput final : public ByteInput {
+public:
+  explicit MemoryInput(std::vector<char> bytes)
+    : bytes_(std::move(bytes))
+  {}
+
+private:
+  int64_t length() const override
+  {
+    return static_cast<int64_t>(bytes_.size());
+  }
+  int64_t seek(int64_t offset, int whence) override;
+  int64_t read(char* data, int64_t bytes) override;
+
+  std::vector<char> bytes_;
+};
+
 // A pipe (or terminal, or device), read once, front to back. While
 // libsndfile opens it, what it reads is kept (up to a bound), so that it
 // may seek back within what it has read, as it does to read most headers;
-// it seeks ahead by reading what lies between. When libsndfile cannot decode it
+// it seeks ahead by reading what lies between (while it opens the stream,
+// only as far as what is read can be kept). When libsndfile cannot decode it
 // that way, the pipe is spooled to a temporary file whole.
 class PipeInput final : public ByteInput {
 public:
@@ -84,9 +104,11 @@ public:
   // Whether spool() can still copy the whole stream: all that was read of
   // it is kept.
   bool can_spool() const { return keeping_ && !lost_; }
-  // The stream's first `bytes` bytes (fewer if it is shorter), read and
-  // kept before libsndfile opens it.
-  std::string first_bytes(size_t bytes);
+  // Reads and keeps the stream's first `bytes` bytes before libsndfile
+  // opens it; true when the stream ended within them.
+  bool read_ahead(size_t bytes);
+  // What was read and kept, from the stream's start.
+  const std::vector<char>& kept() const { return kept_; }
   // For an input libsndfile could not open: copies what it read and the
   // rest of the pipe into an unlinked temporary file in TMPDIR (or /tmp),
   // a bounded buffer at a time, and returns that file's descriptor.

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -20,11 +21,14 @@ std::string undecodable(const std::string& name)
          sf_strerror(nullptr) + ")";
 }
 
+// What a stream's format is told by.
+constexpr size_t FIRST_BYTES = 12;
+
 // Whether the first bytes of a stream start a format whose reader
-// libsndfile can take front to back: WAV, W64 and RF64, AIFF, AU, CAF,
-// FLAC, Ogg and MPEG, the ones long recordings come in. Others are copied
-// first: the readers of some walk their chunks up to the file's length,
-// which a stream does not have (an SDS or 8SVX stream never ended).
+// libsndfile can take front to back: WAV and RF64, AIFF, AU, CAF, FLAC,
+// Ogg and MPEG, the ones long recordings come in. Others are copied first:
+// some readers walk their chunks up to the file's length, which a stream
+// does not have (an SDS, 8SVX or W64 stream never ended).
 bool streams(const std::string& first)
 {
   const auto starts = [&](const char* magic, size_t at = 0) {
@@ -34,7 +38,7 @@ bool streams(const std::string& first)
   const bool mpeg_frame = first.size() >= 2 && first[0] == '\xFF' &&
                           (static_cast<unsigned char>(first[1]) & 0xE0) == 0xE0;
   return ((starts("RIFF") || starts("RIFX")) && starts("WAVE", 8)) ||
-         starts("RF64") || starts("BW64") || starts("riff") ||
+         starts("RF64") || starts("BW64") ||
          (starts("FORM") && (starts("AIFF", 8) || starts("AIFC", 8))) ||
          starts(".snd") || starts("dns.") || starts("caff") || starts("fLaC") ||
          starts("OggS") || starts("ID3") || mpeg_frame;
@@ -74,13 +78,27 @@ std::unique_ptr<AudioSource> open_seekable(std::unique_ptr<ByteInput> input,
 
 std::unique_ptr<AudioSource> open_stream(int fd,
                                          bool owned,
-                                         const std::string& name)
+                                         const std::string& name,
+                                         size_t in_memory)
 {
-  // Read as a stream where libsndfile can decode it so, from a spooled copy
-  // where it cannot.
+  // A short stream is read whole first: libsndfile then knows its length,
+  // as it knows a file's, and meets it as it meets a file. Its readers walk
+  // a header's chunks up to the input's length, and a stream of unknown
+  // length whose header sends them past its end keeps them walking for
+  // ever (a damaged 8SVX, SDS or W64 did).
   auto input = std::make_unique<PipeInput>(fd, owned);
+  if (input->read_ahead(std::max(in_memory, FIRST_BYTES)) &&
+      input->kept().size() <= in_memory) {
+    return open_seekable(std::make_unique<MemoryInput>(input->kept()), name);
+  }
+  // A long one is read as a stream where libsndfile can decode it so, from
+  // a spooled copy where it cannot.
+  const std::vector<char>& kept = input->kept();
   SF_INFO info;
-  SNDFILE* file = streams(input->first_bytes(12)) ? input->open(info) : nullptr;
+  SNDFILE* file =
+    streams(std::string(kept.data(), std::min(kept.size(), FIRST_BYTES)))
+      ? input->open(info)
+      : nullptr;
   // A length of 0 is how some readers (W64 with ADPCM) say that they
   // cannot find the audio without the stream's length; a copy has one.
   if (file && info.frames == 0 && input->can_spool()) {

@@ -22,9 +22,11 @@ std::unique_ptr<AudioSource> open_sound_file(const std::string& path);
 std::unique_ptr<AudioSource> open_seekable(std::unique_ptr<ByteInput> input,
                                            const std::string& name);
 // A pipe, terminal or device, read front to back; closed at the end when
-// `owned`.
+// `owned`. One that ends within its first `in_memory` bytes is read from
+// memory, as a file is.
 std::unique_ptr<AudioSource> open_stream(int fd,
                                          bool owned,
-                                         const std::string& name);
+                                         const std::string& name,
+                                         size_t in_memory = size_t{ 1 } << 20);
 
 #endif

@@ -2,8 +2,9 @@
 // Coverage-guided fuzzer over tolvanic-meter's whole reading path. The
 // input bytes are a sound file, given to the batch twice: as a file that
 // can be read anywhere (from memory, through libsndfile's virtual I/O, as
-// a named file is) and as standard input from a pipe (streamed, or spooled
-// where libsndfile cannot stream it). Both go through format detection,
+// a named file is) and as standard input from a pipe (read whole when it
+// is short, as the command does, or, for every other input, streamed or
+// spooled as a long one is). Both go through format detection,
 // the header's declared length, decoding, the sample statistics, the
 // plug-in per channel and the output in one of its forms. Then what the
 // command promises on any input is checked: an exit status of 0, 1 or 3;
@@ -34,39 +35,6 @@ namespace {
 constexpr const char* PROGRAM = "tolvanic-meter";
 constexpr const char* FILE_NAME = "fuzzed.wav";
 constexpr const char* STREAM_NAME = "standard input";
-
-// The input's bytes, as libsndfile sees a regular file.
-class MemoryInput final : public ByteInput {
-public:
-  MemoryInput(const uint8_t* data, size_t size)
-    : data_(data)
-    , size_(static_cast<int64_t>(size))
-  {}
-
-private:
-  int64_t length() const override { return size_; }
-  int64_t seek(int64_t offset, int whence) override
-  {
-    const int64_t base = whence == SEEK_SET   ? 0
-                         : whence == SEEK_CUR ? position_
-                                              : size_;
-    // As a file does: anywhere from 0 on, past the end included.
-    position_ = offset < 0 ? std::max<int64_t>(0, base + offset)
-                           : base + std::min(offset, INT64_MAX - base);
-    return position_;
-  }
-  int64_t read(char* to, int64_t bytes) override
-  {
-    const int64_t n =
-      std::max<int64_t>(0, std::min(bytes, size_ - std::min(position_, size_)));
-    if (n > 0) std::memcpy(to, data_ + position_, static_cast<size_t>(n));
-    position_ += n;
-    return n;
-  }
-
-  const uint8_t* data_;
-  int64_t size_;
-};
 
 [[noreturn]] void fail(const char* what, const std::string& detail)
 {
@@ -180,7 +148,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   meter(
     options,
     [&](const std::string& path) {
-      return open_seekable(std::make_unique<MemoryInput>(data, size), path);
+      return open_seekable(
+        std::make_unique<MemoryInput>(std::vector<char>(data, data + size)),
+        path);
     },
     FILE_NAME);
 
@@ -189,7 +159,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   if (pipe < 0) return 0;
   meter(
     options,
-    [&](const std::string&) { return open_stream(pipe, true, STREAM_NAME); },
+    [&](const std::string&) {
+      // Every other input is read as a long stream is, front to back.
+      return size % 2 == 0 ? open_stream(pipe, true, STREAM_NAME, 16)
+                           : open_stream(pipe, true, STREAM_NAME);
+    },
     STREAM_NAME);
   return 0;
 }

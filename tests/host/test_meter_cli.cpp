@@ -724,24 +724,27 @@ TEST_F(MeterCli, OddNamesAndPipedWavesComeBackIntact)
             "9600 0\n");
 }
 
-// Standard input takes every format a file name does: FLAC as a stream,
-// an AIFF whose audio comes before its format from what was kept of the
-// stream, and NIST, whose reader needs to know the length of what it
-// reads, from a spooled copy; the figures are the file's. A spool that
-// cannot be written is one line and status 1.
+// Standard input takes every format a file name does, and gives the same
+// figures: a stream longer than a megabyte as it comes (FLAC), or from a
+// spooled copy where its audio comes before its format (AIFF, SSND before
+// COMM); a short one from memory, whatever its format (NIST, whose reader
+// needs the length of what it reads). A spool that cannot be written is
+// one line and status 1.
 TEST_F(MeterCli, PipesCarryEveryFormat)
 {
   const std::string flac = write_wav(
     "take.flac",
     2,
-    1.0,
+    20.0,
     [](int f, int c) { return sine(c == 0 ? 0.5 : 0.25, 997, f); },
     SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
   std::vector<int16_t> samples;
-  for (int f = 0; f < 4800; ++f)
+  for (int f = 0; f < 12 * RATE; ++f)
     samples.push_back(static_cast<int16_t>(std::lround(sine(16000, 1000, f))));
   const std::string aiff = dir + "/late.aiff";
   std::ofstream(aiff, std::ios::binary) << aiff_audio_first(samples);
+  ASSERT_GT(read_file(flac).size(), 1U << 20);
+  ASSERT_GT(read_file(aiff).size(), 1U << 20);
 
   const std::string figures =
     ".files[] | [.frames, .channels, (.per_channel[] | .peak_dbfs, "
@@ -765,8 +768,8 @@ TEST_F(MeterCli, PipesCarryEveryFormat)
 
   // No folder to spool into, and a file size limit that stops the spool.
   const std::string no_folder =
-    "cat " + nist + " | TMPDIR=" + dir + "/none " TOLVANIC_METER;
-  const std::string limited = "cat " + nist +
+    "cat " + aiff + " | TMPDIR=" + dir + "/none " TOLVANIC_METER;
+  const std::string limited = "cat " + aiff +
                               " | sh -c \"trap '' XFSZ; ulimit -f 4; exec " +
                               TOLVANIC_METER;
   const std::pair<std::string, std::string> failures[] = {
