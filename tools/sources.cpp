@@ -99,8 +99,9 @@ std::unique_ptr<AudioSource> open_stream(int fd,
     streams(std::string(kept.data(), std::min(kept.size(), FIRST_BYTES)))
       ? input->open(info)
       : nullptr;
-  // A length of 0 is how some readers (W64 with ADPCM) say that they
-  // cannot find the audio without the stream's length; a copy has one.
+  // A length of 0 is how some readers say that they cannot find the audio
+  // without the stream's length (W64 with ADPCM did, before W64 streams
+  // were spooled); a copy has one.
   if (file && info.frames == 0 && input->can_spool()) {
     sf_close(file);
     file = nullptr;
